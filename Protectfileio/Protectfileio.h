@@ -1,0 +1,56 @@
+#pragma once
+// MPlay.sys, the 2048-byte protection file in a drive's root that the television reads.
+
+#include "app/DriveTable.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+inline constexpr std::size_t kProtectionFileSize = 2048;
+inline constexpr std::size_t kMaxProtectedFolders = 16;
+inline constexpr std::size_t kMaxFolderNameUnits = 30;
+inline constexpr std::size_t kReadNameUnits = 32;
+
+using ProtectionFile = std::array<std::uint8_t, kProtectionFileSize>;
+
+// Writer input: one zero-terminated UTF-16 name at the start of each 260-unit slot.
+using WriterNameSlot = std::array<char16_t, kPathUnits>;
+// Reader output: one zero-terminated UTF-16 name per 32-unit slot.
+using ReaderNameSlot = std::array<char16_t, kReadNameUnits>;
+
+// What a valid file holds.
+struct ProtectionSettings {
+    int folderCount = 0;        // 0..16
+    std::uint16_t password = 0; // packed BCD
+    std::uint8_t waitState = 0;
+    std::array<ReaderNameSlot, kMaxProtectedFolders> names{}; // slots past folderCount zero
+};
+
+// Pure: the settings of a file's content, or nullopt when it is not a valid protection file.
+std::optional<ProtectionSettings> DecodeProtectionFile(std::span<const std::uint8_t> content);
+
+// Pure: the file content for names 0..count-1 of the slots. The caller has checked the
+// limits (count 0..16, each name at most 30 units before its terminator).
+ProtectionFile EncodeProtectionFile(std::span<const WriterNameSlot> names, std::uint16_t password,
+                                    std::uint8_t waitState);
+
+enum class WriteOutcome {
+    Written, // the drive holds the new file
+    Refused, // a limit was broken; its message has been shown; the old file is untouched
+    Failed,  // the file could not be created, written or replaced; the old file is untouched
+};
+
+// Replaces driveLetter's MPlay.sys with names 0..folderCount-1 of the slots, the password
+// and the wait state. Shows the refusal messages itself; shows nothing on Failed.
+WriteOutcome WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
+                                 std::span<const WriterNameSlot> names, std::uint8_t waitState);
+
+// Reads driveLetter's MPlay.sys. folderCount and password are set to 0 first; for a valid
+// file they, names 0..folderCount-1 and waitState are set from it. Otherwise names and
+// waitState are left as they were.
+void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
+                        std::span<ReaderNameSlot, kMaxProtectedFolders> names,
+                        std::uint8_t& waitState);

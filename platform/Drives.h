@@ -1,0 +1,59 @@
+#pragma once
+// Drive letters. One drive map per process, shared by the program and libDeviceInfo.so.
+// Under LUNAVIO_SIMULATION the simulation file is the whole machine; otherwise C is / and
+// mounted removable or USB volumes take the lowest free letter from D.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A lettered volume as the drive map knows it.
+struct LetteredVolume {
+    char letter = 0;                 // 'A'..'Z'
+    std::filesystem::path directory; // the folder that holds the drive's root
+    std::string deviceId;            // simulation: the file's device id; else empty
+    bool eligible = true;            // simulation: the file's flag; else from sysfs
+    std::string label;               // volume label, empty for none
+    std::string fileSystem;          // "FAT32", "NTFS", "exFAT", ...
+    std::string blockDevice;         // real volumes: the block device's sysfs path; else empty
+};
+
+// The lettered volumes present now, in letter order (re-reads the mount table or the
+// simulation file).
+std::vector<LetteredVolume> LetteredVolumes();
+
+// The local path of a drive path: "E:\MPlay.sys" -> <E's folder>/MPlay.sys, "E:\" and "E:\*"
+// -> <E's folder>. Letters match without regard to case. nullopt for an unmapped letter or a
+// path that is not of the form <letter>:\...
+std::optional<std::filesystem::path> LocalPath(std::string_view drivePath);
+
+struct VolumeInformation {
+    std::string label;      // empty when the volume has none
+    std::string fileSystem; // "FAT32", "exFAT", "NTFS", ...
+};
+
+// Label and file system name of a drive root ("E:\"); nullopt when the query fails.
+std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPath);
+
+// The classic drive type codes.
+enum class DriveType : unsigned {
+    Unknown = 0,
+    NoRootDir = 1,
+    Removable = 2,
+    Fixed = 3,
+    Remote = 4,
+    CdRom = 5,
+    RamDisk = 6
+};
+
+DriveType QueryDriveType(std::string_view rootPath);
+
+// The operating system's major version stand-in: 10 on Linux unless a test set another.
+int OsMajorVersion();
+void SetOsMajorVersionForTesting(int major);
+
+} // namespace platform

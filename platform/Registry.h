@@ -1,0 +1,38 @@
+#pragma once
+// The current user's registry, read from a .reg file ($LUNAVIO_REGISTRY, else
+// lunavio/hkcu.reg under $XDG_CONFIG_HOME, else under each of $XDG_CONFIG_DIRS).
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+struct RegistryNode; // one key of a parsed registry file
+
+// An open key. The file is read when a root key is opened; keys opened below it share it.
+class RegistryKey {
+public:
+    // Opens path (e.g. "SOFTWARE\\Zembar") below HKEY_CURRENT_USER; nullopt when the file or
+    // the key does not exist.
+    static std::optional<RegistryKey> OpenCurrentUser(std::string_view path);
+
+    // Opens path below this key; nullopt when it does not exist.
+    std::optional<RegistryKey> Open(std::string_view path) const;
+
+    // The name of subkey index in the order Windows gives (upper-cased names compared);
+    // nullopt past the last subkey or when the name and its terminator do not fit 260 chars.
+    std::optional<std::string> EnumSubkey(std::uint32_t index) const;
+
+    // The value's data as a little-endian 32-bit number, only when it is exactly 4 bytes.
+    std::optional<std::uint32_t> QueryDword(std::string_view name) const;
+
+private:
+    RegistryKey(std::shared_ptr<const RegistryNode> root, const RegistryNode* node);
+    std::shared_ptr<const RegistryNode> root_;
+    const RegistryNode* node_;
+};
+
+} // namespace platform
