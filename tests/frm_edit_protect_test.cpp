@@ -7,6 +7,7 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -338,6 +339,77 @@ TEST_F(WindowTest, AnErrorInAHandlerIsShownAndTheWindowGoesOn) {
     EXPECT_EQ(recorder_.boxes[0].kind, platform::BoxKind::Error);
 }
 
+// Drive E (FAT32, "MEDIA") and F (NTFS, no label) of the simulated machine that main() sets up.
+DriveTableArray TwoDrives() {
+    DriveTableArray table{};
+    table[0].DriveLetter = u'E';
+    table[0].WaitState = 3;
+    table[1].DriveLetter = u'F';
+    table[1].WaitState = 7;
+    return table;
+}
+
+std::vector<std::u16string> ListedNames(const TListView& list) {
+    std::vector<std::u16string> names;
+    for (int i = 0; i < list.RowCount(); ++i) {
+        names.push_back(list.Row(i).name);
+    }
+    return names;
+}
+
+TEST_F(WindowTest, RunSetupWindowFillsTheSelectorAndListsTheFirstDrive) {
+    VolumeIsFat = false;
+    int entries = -1;
+    int current = -1;
+    bool shown = false;
+    QTimer::singleShot(0, &w, [&] {
+        entries = w.ComboBox1->count();
+        current = w.ComboBox1->currentIndex();
+        shown = w.isVisible();
+        w.close();
+    });
+    EXPECT_EQ(RunSetupWindow(7, TwoDrives()), QDialog::Rejected);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(entries, 2);
+    EXPECT_EQ(current, 0);
+    EXPECT_EQ(w.ComboBox1->itemText(0).toStdString(), FormatDriveLabel('E'));
+    EXPECT_EQ(w.LabeledEdit1->text(), "3");
+    EXPECT_EQ(w.CurrentDriveLetter, u'E');
+    EXPECT_TRUE(VolumeIsFat);
+    EXPECT_THAT(ListedNames(*w.ListView1),
+                ::testing::UnorderedElementsAre(u"ALPHA", u"BETA", u"GAMMA"));
+    EXPECT_EQ(w.MaskEdit1->EditText(), "0000");
+    EXPECT_TRUE(w.BitBtn4->isEnabled());
+    EXPECT_FALSE(w.BitBtn1->isEnabled());
+}
+
+TEST_F(WindowTest, RunSetupWindowWithoutDrivesShowsNothing) {
+    QSignalSpy shown(&w, &QDialog::finished);
+    EXPECT_EQ(RunSetupWindow(7, DriveTableArray{}), 0);
+    EXPECT_EQ(shown.count(), 0);
+    EXPECT_EQ(w.ComboBox1->count(), 0);
+}
+
+TEST_F(WindowTest, ChoosingAnotherDriveRelistsItAndKeepsVolumeIsFat) {
+    DriveTable = TwoDrives();
+    QTimer::singleShot(0, &w, [this] {
+        w.BitBtn1->setEnabled(true); // as after a click on a markable row
+        w.ComboBox1->setFocus();
+        QTest::keyClick(w.ComboBox1, Qt::Key_Down);
+        w.close();
+    });
+    RunSetupWindow(7, DriveTable);
+    EXPECT_EQ(w.ComboBox1->currentIndex(), 1);
+    EXPECT_EQ(w.LabeledEdit1->text(), "7");
+    EXPECT_EQ(w.CurrentDriveLetter, u'F');
+    EXPECT_THAT(ListedNames(*w.ListView1),
+                ::testing::UnorderedElementsAre(u"MOVIES", u"MUSIC", u"PHOTOS"));
+    EXPECT_EQ(w.ListView1->SelectedRow(), -1);
+    EXPECT_TRUE(w.BitBtn1->isEnabled());
+    EXPECT_TRUE(VolumeIsFat);
+    DriveTable = DriveTableArray{};
+}
+
 TEST(FatFileSystem, ComparesTheFirstThreeCharactersUpperCased) {
     struct Case {
         const char* name;
@@ -361,6 +433,16 @@ TEST(Pictures, KeyBackgroundIsTransparent) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // The whole machine is two simulated drives with three root folders each.
+    QTemporaryDir machine;
+    for (const char* folder : {"e/ALPHA", "e/BETA", "e/GAMMA", "f/MOVIES", "f/MUSIC", "f/PHOTOS"}) {
+        QDir(machine.path()).mkpath(folder);
+    }
+    const QString simulation = machine.filePath("lunavio.sim");
+    std::ofstream(simulation.toStdString()) << "E\te\tUSB\\VID_1234&PID_5678\\1\t1\tMEDIA\tFAT32\n"
+                                            << "F\tf\tUSB\\VID_1234&PID_5678\\1\t1\t\tNTFS\n";
+    qputenv("LUNAVIO_SIMULATION", simulation.toLocal8Bit());
+
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
