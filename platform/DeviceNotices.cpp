@@ -48,8 +48,7 @@ std::vector<std::uintptr_t> DeviceNoticesFor(const std::vector<LetteredVolume>& 
 }
 
 DeviceNoticeSource::DeviceNoticeSource(QObject* target)
-    : QObject(target), target_(target),
-      simulationFile_(QString::fromLocal8Bit(qgetenv("LUNAVIO_SIMULATION"))),
+    : target_(target), simulationFile_(QString::fromLocal8Bit(qgetenv("LUNAVIO_SIMULATION"))),
       known_(LetteredVolumes()) {
     if (!simulationFile_.isEmpty()) {
         watcher_ = new QFileSystemWatcher(this);

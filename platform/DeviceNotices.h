@@ -48,7 +48,8 @@ std::vector<std::uintptr_t> DeviceNoticesFor(const std::vector<LetteredVolume>& 
                                              const std::vector<LetteredVolume>& after);
 
 // Watches the lettered volumes (the mount table, or the simulation file and its folder) and
-// posts the notices of every change to target.
+// posts the notices of every change to target, which must outlive the source. The volumes
+// present at construction are the starting point: they give no notice.
 class DeviceNoticeSource : public QObject {
     Q_OBJECT
 
