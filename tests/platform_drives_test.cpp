@@ -142,3 +142,18 @@ TEST(OsVersion, IsTenUnlessATestSetsAnother) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(RealDrives, RootIsDriveC) {
+    ASSERT_EQ(std::getenv("LUNAVIO_SIMULATION"), nullptr);
+    const auto volumes = platform::LetteredVolumes();
+    ASSERT_FALSE(volumes.empty());
+    EXPECT_EQ(volumes[0].letter, 'C');
+    EXPECT_EQ(volumes[0].directory, "/");
+    EXPECT_EQ(platform::LocalPath("c:\\etc\\hostname"), "/etc/hostname");
+    EXPECT_TRUE(platform::QueryVolumeInformation("C:\\"));
+    EXPECT_NE(platform::QueryDriveType("C:\\"), DriveType::NoRootDir);
+}
+
+} // namespace
