@@ -1,7 +1,9 @@
 #pragma once
 // Drive letters. One drive map per process, shared by the program and libDeviceInfo.so.
-// Under LUNAVIO_SIMULATION the simulation file is the whole machine; otherwise C is / and
-// mounted removable or USB volumes take the lowest free letter from D.
+// When LUNAVIO_SIMULATION names a file (set and not empty), that file is the whole machine,
+// re-read on every query; a missing or unreadable one is a machine without drives. Otherwise
+// C is / and mounted removable or USB volumes take the lowest free letter from D, keeping it
+// while they stay mounted.
 
 #include <filesystem>
 #include <optional>

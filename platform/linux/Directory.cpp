@@ -78,7 +78,7 @@ bool EnumerateDirectoryW(std::u16string_view pattern,
     }
     FindDataW data;
     return Enumerate(*narrow, [&](const Entry& entry) {
-        data.name = linux_detail::Utf8ToUtf16(entry.name, entry.name.size());
+        linux_detail::Utf8ToUtf16(entry.name, entry.name.size(), data.name);
         data.isDirectory = entry.isDirectory;
         data.lastWrite = entry.lastWrite;
         visit(data);

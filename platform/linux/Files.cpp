@@ -43,7 +43,9 @@ CreateSibling(const std::filesystem::path& target) {
     std::random_device seed;
     std::mt19937 random(seed());
     for (int attempt = 0; attempt < 16; ++attempt) {
-        auto name = "." + target.filename().string() + "." + std::to_string(random() % 1000000);
+        std::string name(".");
+        name.append(target.filename().string()).append(".");
+        name.append(std::to_string(random() % 1000000));
         auto sibling = target.parent_path() / name;
         UniqueFd fd(::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd) {

@@ -60,7 +60,12 @@ void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 
 std::u16string Utf8ToUtf16(std::string_view text, std::size_t maxUnits) {
     std::u16string wide;
-    wide.reserve(std::min(text.size(), maxUnits));
+    Utf8ToUtf16(text, maxUnits, wide);
+    return wide;
+}
+
+void Utf8ToUtf16(std::string_view text, std::size_t maxUnits, std::u16string& wide) {
+    wide.clear();
     while (!text.empty()) {
         auto [point, length] = DecodeOne(text);
         if (length == 0) {
@@ -79,7 +84,6 @@ std::u16string Utf8ToUtf16(std::string_view text, std::size_t maxUnits) {
         }
         text.remove_prefix(length);
     }
-    return wide;
 }
 
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {

@@ -15,6 +15,8 @@ namespace platform::linux_detail {
 // Each byte that does not begin a valid sequence (stray continuation, overlong form,
 // surrogate, above U+10FFFF, cut short) becomes one U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text, std::size_t maxUnits);
+// The same into out, whose earlier content is replaced (its storage is reused).
+void Utf8ToUtf16(std::string_view text, std::size_t maxUnits, std::u16string& out);
 
 // UTF-16 to UTF-8; nullopt for an unpaired surrogate.
 std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
