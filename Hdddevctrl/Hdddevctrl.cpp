@@ -50,18 +50,19 @@ std::vector<SupportedModel> ReadSupportedModels(const platform::RegistryKey& key
     return models;
 }
 
-std::string HexTag(const char* format, std::uint32_t number) {
-    char text[16];
-    std::snprintf(text, sizeof text, format, static_cast<unsigned>(number));
-    return text;
+// "VID_1D6B": upper-case hexadecimal, at least four digits.
+std::string HexTag(std::string_view prefix, std::uint32_t number) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(number));
+    return std::string(prefix) + digits;
 }
 
 bool Matches(const SupportedModel& model, std::string_view deviceId) {
     if (!model.venderId || !model.productId) {
         return false;
     }
-    return deviceId.find(HexTag("VID_%04X", *model.venderId)) != std::string_view::npos &&
-           deviceId.find(HexTag("PID_%04X", *model.productId)) != std::string_view::npos;
+    return deviceId.find(HexTag("VID_", *model.venderId)) != std::string_view::npos &&
+           deviceId.find(HexTag("PID_", *model.productId)) != std::string_view::npos;
 }
 
 bool PassesVersionCheck(const DeviceRecord& record, int osMajor) {

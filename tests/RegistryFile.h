@@ -47,7 +47,7 @@ inline std::string ModelKey(std::string_view name, long support, long vender, lo
         if (number < 0) {
             return;
         }
-        char dword[16];
+        char dword[24];
         std::snprintf(dword, sizeof dword, "%08lx", number);
         text += "\"" + std::string(valueName) + "\"=dword:" + dword + "\r\n";
     };
