@@ -17,10 +17,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -349,6 +352,9 @@ DriveTableArray TwoDrives() {
     DriveTableArray table{};
     table[0].DriveLetter = u'E';
     table[0].WaitState = 3;
+    table[0].Password = 0x0417;
+    const std::u16string_view beta = u"E:\\BETA";
+    std::copy(beta.begin(), beta.end(), table[0].PrivateFolders[0].begin());
     table[1].DriveLetter = u'F';
     table[1].WaitState = 7;
     return table;
@@ -383,7 +389,10 @@ TEST_F(WindowTest, RunSetupWindowFillsTheSelectorAndListsTheFirstDrive) {
     EXPECT_TRUE(VolumeIsFat);
     EXPECT_THAT(ListedNames(*w.ListView1),
                 ::testing::UnorderedElementsAre(u"ALPHA", u"BETA", u"GAMMA"));
-    EXPECT_EQ(w.MaskEdit1->EditText(), "0000");
+    EXPECT_EQ(w.MaskEdit1->EditText(), "0417");
+    for (int i = 0; i < w.ListView1->RowCount(); ++i) {
+        EXPECT_EQ(w.ListView1->Row(i).stateIndex, w.ListView1->Row(i).name == u"BETA" ? 2 : -1);
+    }
     EXPECT_TRUE(w.BitBtn4->isEnabled());
     EXPECT_FALSE(w.BitBtn1->isEnabled());
 }
