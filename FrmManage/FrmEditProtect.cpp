@@ -16,6 +16,7 @@
 #include <cctype>
 #include <exception>
 #include <string>
+#include <utility>
 
 TFrmEditProtect* FrmEditProtect = nullptr;
 OsVersionRecord OsVersionInfo;
