@@ -397,6 +397,16 @@ TEST_F(WindowTest, RunSetupWindowFillsTheSelectorAndListsTheFirstDrive) {
     EXPECT_FALSE(w.BitBtn1->isEnabled());
 }
 
+TEST_F(WindowTest, VolumeIsFatComesFromTheFirstDriveAlone) {
+    DriveTableArray table = TwoDrives();
+    std::swap(table[0], table[1]); // F (NTFS) first, then E (FAT32)
+    VolumeIsFat = true;
+    QTimer::singleShot(0, &w, [this] { w.close(); });
+    RunSetupWindow(7, table);
+    EXPECT_FALSE(VolumeIsFat);
+    EXPECT_EQ(w.CurrentDriveLetter, u'F');
+}
+
 TEST_F(WindowTest, RunSetupWindowWithoutDrivesShowsNothing) {
     QSignalSpy shown(&w, &QDialog::finished);
     EXPECT_EQ(RunSetupWindow(7, DriveTableArray{}), 0);
