@@ -27,6 +27,10 @@ fs::path BenchRoot() {
     return fs::temp_directory_path() / "lunavio-listing-bench";
 }
 
+fs::path SimulationFile() {
+    return fs::temp_directory_path() / "lunavio-listing-bench.sim";
+}
+
 char DriveOf(int folders) {
     return folders == kSizes[0] ? 'E' : 'F';
 }
@@ -43,14 +47,14 @@ void MakeRoot(const fs::path& root, int folders) {
 
 void MakeMachine() {
     fs::remove_all(BenchRoot());
-    std::ofstream sim(BenchRoot().string() + ".sim");
+    std::ofstream sim(SimulationFile());
     for (int folders : kSizes) {
         const std::string dir = std::to_string(folders);
         MakeRoot(BenchRoot() / dir, folders);
         sim << DriveOf(folders) << '\t' << (BenchRoot() / dir).string()
             << "\tUSB\\VID_1234&PID_5678\\1\t1\tBENCH\tFAT32\n";
     }
-    setenv("LUNAVIO_SIMULATION", (BenchRoot().string() + ".sim").c_str(), 1);
+    setenv("LUNAVIO_SIMULATION", SimulationFile().c_str(), 1);
 }
 
 void ReaddirStat(benchmark::State& state) {
@@ -88,9 +92,12 @@ DriveProtection FullEntry(char letter) {
     entry.DriveLetter = static_cast<char16_t>(letter);
     entry.Password = 0x1234;
     for (std::size_t i = 0; i < kPrivateFolderSlots; ++i) {
-        const std::u16string path = std::u16string{static_cast<char16_t>(letter)} + u":\\F" +
-                                    std::u16string(1, static_cast<char16_t>(u'a' + i));
-        std::copy(path.begin(), path.end(), entry.PrivateFolders[i].begin());
+        PathSlot& slot = entry.PrivateFolders[i];
+        slot[0] = entry.DriveLetter;
+        slot[1] = u':';
+        slot[2] = u'\\';
+        slot[3] = u'F';
+        slot[4] = static_cast<char16_t>(u'a' + i);
     }
     return entry;
 }
@@ -136,15 +143,15 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (int folders : kSizes) {
-        const std::string arg = "/" + std::to_string(folders);
-        const auto base = reporter.times.find("ReaddirStat" + arg);
-        const auto listing = reporter.times.find("ListRoot" + arg);
+        const std::string arg = std::to_string(folders);
+        const auto base = reporter.times.find(std::string("ReaddirStat/").append(arg));
+        const auto listing = reporter.times.find(std::string("ListRoot/").append(arg));
         if (base != reporter.times.end() && listing != reporter.times.end()) {
             std::printf("%6d folders: readdir+stat %.2f ms, listing %.2f ms, ratio %.2f\n", folders,
                         base->second, listing->second, listing->second / base->second);
         }
     }
     fs::remove_all(BenchRoot());
-    fs::remove(BenchRoot().string() + ".sim");
+    fs::remove(SimulationFile());
     benchmark::Shutdown();
 }
