@@ -167,5 +167,7 @@ void TListView::mousePressEvent(QMouseEvent* event) {
 
 void TListView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
-    emit Clicked();
+    if (event->button() == Qt::LeftButton) {
+        emit Clicked();
+    }
 }

@@ -57,7 +57,7 @@ public:
     void Clear() { model_->Clear(); }
 
 signals:
-    // A mouse click anywhere in the list, also on empty space (which clears the selection).
+    // A left click anywhere in the list, also on empty space (which clears the selection).
     void Clicked();
 
 protected:

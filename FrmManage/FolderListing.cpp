@@ -33,33 +33,22 @@ bool IsShortNameSeparator(char16_t unit) {
     return unit == u'.' || unit == u' ' || unit >= 127;
 }
 
-std::u16string AsciiUpper(std::u16string_view name) {
-    std::u16string upper(name);
-    for (char16_t& unit : upper) {
-        if (unit >= u'a' && unit <= u'z')
+// On FAT a short name written in one case lives as its upper-case 8.3 entry, the name the
+// television sees; so such a name is stored upper-case.
+std::u16string StoredName(std::u16string_view name) {
+    std::u16string stored(name);
+    if (!VolumeIsFat || !IsShortName(name))
+        return stored;
+    const auto isLower = [](char16_t unit) { return unit >= u'a' && unit <= u'z'; };
+    const auto isUpper = [](char16_t unit) { return unit >= u'A' && unit <= u'Z'; };
+    const bool hasLower = std::any_of(name.begin(), name.end(), isLower);
+    if (hasLower && std::any_of(name.begin(), name.end(), isUpper))
+        return stored;
+    for (char16_t& unit : stored) {
+        if (isLower(unit))
             unit = static_cast<char16_t>(unit - u'a' + u'A');
     }
-    return upper;
-}
-
-std::u16string AsciiLower(std::u16string_view name) {
-    std::u16string lower(name);
-    for (char16_t& unit : lower) {
-        if (unit >= u'A' && unit <= u'Z')
-            unit = static_cast<char16_t>(unit - u'A' + u'a');
-    }
-    return lower;
-}
-
-// FAT keeps a short name in one case whatever the user typed, so such a name is stored in
-// the upper case that the television compares with.
-std::u16string StoredName(std::u16string_view name) {
-    if (!VolumeIsFat || !IsShortName(name))
-        return std::u16string(name);
-    std::u16string upper = AsciiUpper(name);
-    if (upper == name || AsciiLower(name) == name)
-        return upper;
-    return std::u16string(name);
+    return stored;
 }
 
 std::string ModifiedText(const std::optional<platform::SystemTime>& lastWrite) {
@@ -81,27 +70,51 @@ std::u16string_view SlotFolderName(const PathSlot& slot) {
     return text.size() > kSlotPrefixUnits ? text.substr(kSlotPrefixUnits) : std::u16string_view{};
 }
 
-bool IsPrivate(const DriveProtection& entry, std::u16string_view storedName) {
-    for (const PathSlot& slot : entry.PrivateFolders) {
-        if (slot[0] == u'\0')
-            return false;
-        const std::u16string_view folder = SlotFolderName(slot);
-        if (!folder.empty() && folder == storedName)
-            return true;
+// The folder parts of the used slots, up to the first empty slot; views into the entry.
+class PrivateFolderNames {
+public:
+    explicit PrivateFolderNames(const DriveProtection& entry) {
+        for (const PathSlot& slot : entry.PrivateFolders) {
+            if (slot[0] == u'\0')
+                break;
+            names_[count_++] = SlotFolderName(slot);
+        }
     }
-    return false;
-}
 
-void AppendRow(const DriveProtection& entry, FolderRowSink& list, std::u16string_view name,
-               const std::optional<platform::SystemTime>& lastWrite) {
+    bool Contains(std::u16string_view storedName) const {
+        return std::any_of(names_.begin(), names_.begin() + count_, [storedName](auto folder) {
+            return !folder.empty() && folder == storedName;
+        });
+    }
+
+private:
+    std::array<std::u16string_view, kPrivateFolderSlots> names_{};
+    std::size_t count_ = 0;
+};
+
+void AppendRow(const PrivateFolderNames& privateNames, FolderRowSink& list,
+               std::u16string_view name, const std::optional<platform::SystemTime>& lastWrite) {
     FolderRow row;
     row.name = std::u16string(name);
     row.modified = ModifiedText(lastWrite);
     row.nameTooLong = name.size() >= kNameTooLongUnits;
     row.storedName = StoredName(name);
-    if (IsPrivate(entry, row.storedName))
+    if (privateNames.Contains(row.storedName))
         row.stateIndex = kPrivateState;
     list.AppendFolderRow(std::move(row));
+}
+
+void AddRowW(const PrivateFolderNames& privateNames, FolderRowSink& list, std::u16string_view name,
+             const std::optional<platform::SystemTime>& lastWrite) {
+    if (!IsPassedOver(name))
+        AppendRow(privateNames, list, name, lastWrite);
+}
+
+void AddRowA(const PrivateFolderNames& privateNames, FolderRowSink& list, std::string_view name,
+             const std::optional<platform::SystemTime>& lastWrite) {
+    if (IsPassedOver(name))
+        return;
+    AppendRow(privateNames, list, platform::AnsiToWide(name, kMaxConvertedUnits), lastWrite);
 }
 
 std::string PasswordText(const DriveProtection& entry) {
@@ -145,35 +158,34 @@ bool IsShortName(std::u16string_view name) {
 
 void AddFolderRowW(const DriveProtection& entry, FolderRowSink& list, std::u16string_view name,
                    const std::optional<platform::SystemTime>& lastWrite) {
-    if (IsPassedOver(name))
-        return;
-    AppendRow(entry, list, name, lastWrite);
+    AddRowW(PrivateFolderNames(entry), list, name, lastWrite);
 }
 
 void AddFolderRowA(const DriveProtection& entry, FolderRowSink& list, std::string_view name,
                    const std::optional<platform::SystemTime>& lastWrite) {
-    if (IsPassedOver(name))
-        return;
-    AppendRow(entry, list, platform::AnsiToWide(name, kMaxConvertedUnits), lastWrite);
+    AddRowA(PrivateFolderNames(entry), list, name, lastWrite);
 }
 
+// The slots are read once per listing, not once per folder.
 void ListRootFoldersW(const DriveProtection entry, FolderRowSink& list,
                       PasswordTextSink& password) {
     password.SetPasswordText(PasswordText(entry));
+    const PrivateFolderNames privateNames(entry);
     const std::u16string pattern =
         std::u16string(1, static_cast<char16_t>(LetterOf(entry))) + u":\\*";
     platform::EnumerateDirectoryW(pattern, [&](const platform::FindDataW& found) {
         if (found.isDirectory)
-            AddFolderRowW(entry, list, found.name, found.lastWrite);
+            AddRowW(privateNames, list, found.name, found.lastWrite);
     });
 }
 
 void ListRootFoldersA(const DriveProtection entry, FolderRowSink& list,
                       PasswordTextSink& password) {
     password.SetPasswordText(PasswordText(entry));
+    const PrivateFolderNames privateNames(entry);
     const std::string pattern = std::string(1, LetterOf(entry)) + ":\\*";
     platform::EnumerateDirectoryA(pattern, [&](const platform::FindDataA& found) {
         if (found.isDirectory)
-            AddFolderRowA(entry, list, found.name, found.lastWrite);
+            AddRowA(privateNames, list, found.name, found.lastWrite);
     });
 }

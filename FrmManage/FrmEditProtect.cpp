@@ -17,6 +17,7 @@
 #include <cctype>
 #include <exception>
 #include <string>
+#include <utility>
 
 TFrmEditProtect* FrmEditProtect = nullptr;
 OsVersionRecord OsVersionInfo;
@@ -43,8 +44,11 @@ QPushButton* PlaceButton(QWidget* parent, const char* text, QRect geometry) {
     return button;
 }
 
+// Labels size themselves to their text, so a wider fallback font never cuts a caption.
 QLabel* PlaceLabel(QWidget* parent, const char* text, QRect geometry) {
-    return Place<QLabel>(parent, geometry, QString::fromLatin1(text));
+    auto* label = Place<QLabel>(parent, geometry, QString::fromLatin1(text));
+    label->resize(std::max(geometry.width(), label->sizeHint().width()), geometry.height());
+    return label;
 }
 
 QFont WindowFont() {

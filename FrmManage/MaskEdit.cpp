@@ -56,6 +56,9 @@ void TMaskEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 void TMaskEdit::RefuseLeaving() {
+    if (!isVisible()) { // the window closed meanwhile ("Exit" took the focus)
+        return;
+    }
     QApplication::beep();
     reentering_ = true;
     setFocus(Qt::OtherFocusReason);

@@ -29,7 +29,15 @@ struct ProtectionSettings {
     std::array<ReaderNameSlot, kMaxProtectedFolders> names{}; // slots past folderCount zero
 };
 
-// Pure: the settings of a file's content, or nullopt when it is not a valid protection file.
+// Pure: a writer name's units before its terminator; kPathUnits when the slot has none.
+std::size_t WriterNameLength(const WriterNameSlot& slot);
+
+// Pure: the settings of the first 2048 bytes of content, or nullopt when it is not a valid
+// protection file: shorter than 2048 bytes, a magic that differs (case included) or whose
+// terminator is not zero, or a FolderCount above 16. The writer never stores such a count, and
+// keeping only the first 16 names would show the television's idea of the folders wrongly, so
+// the whole file is taken as missing. Header words and entry marks are not examined. A name
+// with no zero unit in its 31 units is cut to those 31 units and terminated.
 std::optional<ProtectionSettings> DecodeProtectionFile(std::span<const std::uint8_t> content);
 
 // Pure: the file content for names 0..count-1 of the slots. The caller has checked the
@@ -44,13 +52,18 @@ enum class WriteOutcome {
 };
 
 // Replaces driveLetter's MPlay.sys with names 0..folderCount-1 of the slots, the password
-// and the wait state. Shows the refusal messages itself; shows nothing on Failed.
+// and the wait state, atomically: the drive holds the old file or the new one, never a part.
+// Checked before anything is built or opened: a count above 16 is Refused with its message
+// (no name is looked at), then each name in order, a name over 30 units (a slot without
+// terminator counts as over) is Refused with its message. A negative count, or fewer slots
+// than the count, is the caller's error: Failed, nothing shown, nothing written.
 WriteOutcome WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
                                  std::span<const WriterNameSlot> names, std::uint8_t waitState);
 
 // Reads driveLetter's MPlay.sys. folderCount and password are set to 0 first; for a valid
 // file they, names 0..folderCount-1 and waitState are set from it. Otherwise names and
-// waitState are left as they were.
+// waitState are left as they were. A file that cannot be opened, is under 2048 bytes, or of
+// which fewer than 2048 bytes could be read is missing; a longer file's first 2048 are used.
 void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
                         std::span<ReaderNameSlot, kMaxProtectedFolders> names,
                         std::uint8_t& waitState);

@@ -17,10 +17,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -121,7 +124,12 @@ TEST_F(WindowTest, IsBuiltWithItsTextsPositionsAndInitialStates) {
             EXPECT_FALSE(button->isDefault());
         } else if (auto* label = qobject_cast<QLabel*>(expected.control);
                    label && !expected.text.isEmpty()) {
+            // A caption grows with a wider font; it never starts elsewhere or shrinks.
             EXPECT_EQ(label->text(), expected.text);
+            EXPECT_EQ(label->pos(), expected.geometry.topLeft());
+            EXPECT_GE(label->width(), expected.geometry.width());
+            EXPECT_EQ(label->height(), expected.geometry.height());
+            continue;
         } else if (auto* group = qobject_cast<QGroupBox*>(expected.control)) {
             EXPECT_EQ(group->title(), expected.text);
         }
@@ -344,6 +352,9 @@ DriveTableArray TwoDrives() {
     DriveTableArray table{};
     table[0].DriveLetter = u'E';
     table[0].WaitState = 3;
+    table[0].Password = 0x0417;
+    const std::u16string_view beta = u"E:\\BETA";
+    std::copy(beta.begin(), beta.end(), table[0].PrivateFolders[0].begin());
     table[1].DriveLetter = u'F';
     table[1].WaitState = 7;
     return table;
@@ -378,9 +389,22 @@ TEST_F(WindowTest, RunSetupWindowFillsTheSelectorAndListsTheFirstDrive) {
     EXPECT_TRUE(VolumeIsFat);
     EXPECT_THAT(ListedNames(*w.ListView1),
                 ::testing::UnorderedElementsAre(u"ALPHA", u"BETA", u"GAMMA"));
-    EXPECT_EQ(w.MaskEdit1->EditText(), "0000");
+    EXPECT_EQ(w.MaskEdit1->EditText(), "0417");
+    for (int i = 0; i < w.ListView1->RowCount(); ++i) {
+        EXPECT_EQ(w.ListView1->Row(i).stateIndex, w.ListView1->Row(i).name == u"BETA" ? 2 : -1);
+    }
     EXPECT_TRUE(w.BitBtn4->isEnabled());
     EXPECT_FALSE(w.BitBtn1->isEnabled());
+}
+
+TEST_F(WindowTest, VolumeIsFatComesFromTheFirstDriveAlone) {
+    DriveTableArray table = TwoDrives();
+    std::swap(table[0], table[1]); // F (NTFS) first, then E (FAT32)
+    VolumeIsFat = true;
+    QTimer::singleShot(0, &w, [this] { w.close(); });
+    RunSetupWindow(7, table);
+    EXPECT_FALSE(VolumeIsFat);
+    EXPECT_EQ(w.CurrentDriveLetter, u'F');
 }
 
 TEST_F(WindowTest, RunSetupWindowWithoutDrivesShowsNothing) {

@@ -3,7 +3,6 @@
 
 #include "FrmManage/FrmEditProtect.h"
 #include "app/DriveTable.h"
-#include "app/RefreshDriveTable.h"
 #include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
@@ -25,7 +24,6 @@
 #include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -106,7 +104,8 @@ QString DrivePath(const char* drive, const char* file = nullptr) {
 
 void WriteBytes(const QString& path, const Bytes& bytes) {
     std::ofstream(path.toStdString(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 std::optional<Bytes> ReadBytes(const QString& path) {
@@ -160,9 +159,8 @@ protected:
     WindowActionsTest() : window_(std::make_unique<TFrmEditProtect>()), w(*window_) {
         FrmEditProtect = window_.get();
         QDir(machineRoot).removeRecursively();
-        for (const char* folder :
-             {"e/ALPHA", "e/BETA", "e/GAMMA", "f/MOVIES", "f/MUSIC", "f/PHOTOS",
-              "f/A_FOLDER_NAME_OF_25_UNITS", "g/ARCHIVE"}) {
+        for (const char* folder : {"e/ALPHA", "e/BETA", "e/GAMMA", "f/MOVIES", "f/MUSIC",
+                                   "f/PHOTOS", "f/A_FOLDER_NAME_OF_25_UNITS", "g/ARCHIVE"}) {
             QDir(machineRoot).mkpath(folder);
         }
         std::ofstream(machineRoot.toStdString() + "/hkcu.reg")
@@ -176,6 +174,7 @@ protected:
                    ProtectionFileBytes({u"A_FOLDER_NAME_OF_25_UNITS"}, 0x9876, 7));
         PlugDrives({kDriveE, kDriveF});
         OsVersionInfo.MajorVersion = 0;
+        VolumeIsFat = false;
     }
     ~WindowActionsTest() override {
         platform::FailReplaceStepForTesting(std::nullopt);
@@ -217,15 +216,18 @@ protected:
     }
 
     void ClickRow(int row) {
-        const QRect rect = w.ListView1->visualRect(w.ListView1->model()->index(row, 0));
+        const QModelIndex index = w.ListView1->model()->index(row, 0);
+        w.ListView1->scrollTo(index);
+        const QRect rect = w.ListView1->visualRect(index);
         QTest::mouseClick(w.ListView1->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     void TypePassword(const char* digits) {
+        w.MaskEdit1->SetPasswordText("");
         w.MaskEdit1->setFocus();
-        w.MaskEdit1->selectAll();
+        w.MaskEdit1->home(false);
         QTest::keyClicks(w.MaskEdit1, digits);
     }
 
@@ -392,7 +394,8 @@ TEST_F(WindowActionsTest, SaveWritesTheMarkedRowsAndReloadsTheRecord) {
 
     EXPECT_EQ(DriveTable[0].Password, 0x0417);
     EXPECT_EQ(DriveTable[0].WaitState, 3);
-    EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\" + saved[0], u"E:\\" + saved[1]}));
+    EXPECT_EQ(RecordFolders(0),
+              (std::vector<std::u16string>{u"E:\\" + saved[0], u"E:\\" + saved[1]}));
     // The window stays as it was.
     EXPECT_EQ(w.MaskEdit1->EditText(), "0417");
     EXPECT_EQ(PrivateRowNames(), saved);
@@ -429,7 +432,8 @@ TEST_F(WindowActionsTest, APrivateRowWithALongNameFromTheFileIsSavedOnItsOwnDriv
     ASSERT_EQ(saved.size(), 2u);
     EXPECT_EQ(ReadBytes(DrivePath("f", "MPlay.sys")), ProtectionFileBytes(saved, 0x9876, 7));
     EXPECT_THAT(recorder_.Texts(), ElementsAre("Save to Local Drive (F:\\) OK!"));
-    EXPECT_EQ(RecordFolders(1), (std::vector<std::u16string>{u"F:\\" + saved[0], u"F:\\" + saved[1]}));
+    EXPECT_EQ(RecordFolders(1),
+              (std::vector<std::u16string>{u"F:\\" + saved[0], u"F:\\" + saved[1]}));
     EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
 }
 
@@ -442,8 +446,10 @@ TEST_F(WindowActionsTest, SaveChecksTheDriveAndThePasswordFirst) {
         BoxOwner owner;
         bool focusToSelector;
     } cases[] = {
-        {"no drive chosen", "X", "1234", "Please choose a drive of Lunavio", BoxOwner::Window, true},
-        {"password incomplete", nullptr, "12", "Password must be 0000 - 9999", BoxOwner::None, false},
+        {"no drive chosen", "X", "1234", "Please choose a drive of Lunavio", BoxOwner::Window,
+         true},
+        {"password incomplete", nullptr, "12", "Password must be 0000 - 9999", BoxOwner::None,
+         false},
         {"password empty", nullptr, "", "Password must be 0000 - 9999", BoxOwner::None, false},
     };
     OpenOnDevice();
@@ -472,8 +478,9 @@ TEST_F(WindowActionsTest, SaveChecksTheDriveAndThePasswordFirst) {
 
 TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysSo) {
     const Bytes old = ProtectionFileBytes({u"ALPHA"}, 0x1234, 3);
-    for (platform::ReplaceStep step : {platform::ReplaceStep::Create, platform::ReplaceStep::Write,
-                                       platform::ReplaceStep::Flush, platform::ReplaceStep::Replace}) {
+    for (platform::ReplaceStep step :
+         {platform::ReplaceStep::Create, platform::ReplaceStep::Write, platform::ReplaceStep::Flush,
+          platform::ReplaceStep::Replace}) {
         SCOPED_TRACE(static_cast<int>(step));
         recorder_.boxes.clear();
         OpenOnDevice();
@@ -486,9 +493,10 @@ TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysSo) {
 
         EXPECT_EQ(ReadBytes(DrivePath("e", "MPlay.sys")), old);
         EXPECT_THAT(QDir(DrivePath("e")).entryList(QDir::Files), ElementsAre("MPlay.sys"));
-        EXPECT_THAT(recorder_.Texts(),
-                    ElementsAre("Could not save to MEDIA (E:\\). The drive may be write-protected or "
-                                "removed; its settings were not changed."));
+        EXPECT_THAT(
+            recorder_.Texts(),
+            ElementsAre("Could not save to MEDIA (E:\\). The drive may be write-protected or "
+                        "removed; its settings were not changed."));
         EXPECT_EQ(recorder_.boxes[0].owner, BoxOwner::Window);
         EXPECT_EQ(DriveTable[0].Password, 0x1234);
         EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
@@ -532,15 +540,16 @@ TEST_F(WindowActionsTest, ARefreshKeepsTheChosenDriveWhileItsLabelIsListed) {
     Click(w.BitBtn1); // an unsaved mark is dropped by the refresh
     w.BitBtn2->setEnabled(true);
 
-    PlugDrives({kDriveG, kDriveE, Line('F', "f", "", "NTFS")}); // F moves to the end
+    PlugDrives({Line('D', "g", "BACKUP", "NTFS"), kDriveE, kDriveF}); // F moves to entry 2
     Notify();
     EXPECT_THAT(recorder_.boxes, IsEmpty());
     EXPECT_EQ(w.ComboBox1->count(), 3);
+    EXPECT_EQ(w.ComboBox1->currentIndex(), 2);
     EXPECT_EQ(w.ComboBox1->currentText(), "Local Drive (F:\\)");
     EXPECT_EQ(w.CurrentDriveLetter, u'F');
     EXPECT_EQ(w.LabeledEdit1->text(), "7");
     EXPECT_EQ(Listed(), (std::vector<std::u16string>{u"A_FOLDER_NAME_OF_25_UNITS", u"MOVIES",
-                                                      u"MUSIC", u"PHOTOS"}));
+                                                     u"MUSIC", u"PHOTOS"}));
     EXPECT_EQ(w.ListView1->Row(RowOf(u"MUSIC")).stateIndex, -1);
     EXPECT_TRUE(w.BitBtn2->isEnabled()); // the mark buttons are not touched
 }
@@ -554,10 +563,18 @@ TEST_F(WindowActionsTest, WhenTheChosenDriveGoesTheFirstIsChosenWithAMessage) {
         char16_t letter;
         const char* waitState;
     } cases[] = {
-        {"F pulled", {kDriveE}, 1, "Local Drive (F:\\) is not found. Change the current drive to MEDIA (E:\\)",
-         u'E', "3"},
-        {"E relabelled", {Line('E', "e", "FILMS", "FAT32"), kDriveF}, 0,
-         "MEDIA (E:\\) is not found. Change the current drive to FILMS (E:\\)", u'E', "3"},
+        {"F pulled",
+         {kDriveE},
+         1,
+         "Local Drive (F:\\) is not found. Change the current drive to MEDIA (E:\\)",
+         u'E',
+         "3"},
+        {"E relabelled",
+         {Line('E', "e", "FILMS", "FAT32"), kDriveF},
+         0,
+         "MEDIA (E:\\) is not found. Change the current drive to FILMS (E:\\)",
+         u'E',
+         "3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -598,11 +615,12 @@ TEST_F(WindowActionsTest, PullingEverythingGivesTheNoDriveStateAndPluggingBackCh
     EXPECT_EQ(w.CurrentDriveLetter, u'F');
     EXPECT_EQ(DriveTable[0].DriveLetter, 0);
 
-    PlugDrives({kDriveF, kDriveE});
+    PlugDrives({kDriveG});
     Notify();
     EXPECT_THAT(recorder_.boxes, IsEmpty());
-    EXPECT_EQ(w.ComboBox1->currentText(), "Local Drive (F:\\)");
-    EXPECT_EQ(w.CurrentDriveLetter, u'F');
+    EXPECT_EQ(w.ComboBox1->currentText(), "BACKUP (G:\\)");
+    EXPECT_EQ(w.CurrentDriveLetter, u'G');
+    EXPECT_EQ(w.ListView1->RowCount(), 1);
     EXPECT_TRUE(w.BitBtn4->isEnabled());
 }
 
@@ -660,8 +678,12 @@ TEST_F(WindowActionsTest, ANoticeDuringTheRefreshsOwnMessageLeavesTheNewerState)
         const char* name;
         std::vector<std::string> duringMessage;
         int entries;
+        int current;
         char16_t letter;
-    } cases[] = {{"everything pulled", {}, 0, u'F'}, {"G plugged", {kDriveE, kDriveG}, 2, u'E'}};
+        int rows;
+    } cases[] = {{"everything pulled", {}, 0, -1, u'F', 0},
+                 {"G plugged", {kDriveE, kDriveG}, 2, 0, u'E', 3},
+                 {"F plugged back", {kDriveE, kDriveF}, 2, 1, u'F', 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PlugDrives({kDriveE, kDriveF});
@@ -676,10 +698,10 @@ TEST_F(WindowActionsTest, ANoticeDuringTheRefreshsOwnMessageLeavesTheNewerState)
         Notify(platform::kDbtDeviceRemoveComplete);
         EXPECT_EQ(recorder_.boxes.size(), 1u);
         EXPECT_EQ(w.ComboBox1->count(), c.entries);
-        EXPECT_EQ(w.ComboBox1->currentIndex(), c.entries == 0 ? -1 : 0);
+        EXPECT_EQ(w.ComboBox1->currentIndex(), c.current);
         EXPECT_EQ(w.CurrentDriveLetter, c.letter);
         EXPECT_EQ(w.BitBtn4->isEnabled(), c.entries != 0);
-        EXPECT_EQ(w.ListView1->RowCount(), c.entries == 0 ? 0 : 3);
+        EXPECT_EQ(w.ListView1->RowCount(), c.rows);
     }
 }
 
@@ -699,16 +721,20 @@ TEST_F(WindowActionsTest, ANoticeDuringTheSavesMessagesTouchesNoGoneDrive) {
         }
         recorder_.boxes.clear();
         recorder_.whileOpen = [this] {
-            PlugDrives({kDriveG, kDriveE}); // F goes; entry 1 is now E
+            PlugDrives({kDriveE, kDriveG}); // F goes; entry 1 is now G
             Notify(platform::kDbtDeviceRemoveComplete);
         };
         Click(w.BitBtn4);
         EXPECT_EQ(recorder_.boxes.size(), 2u); // the save's box, then the refresh's
         EXPECT_EQ(w.ComboBox1->count(), 2);
-        EXPECT_EQ(w.CurrentDriveLetter, u'G');
-        EXPECT_EQ(DriveTable[1].DriveLetter, u'E');
-        EXPECT_EQ(RecordFolders(1), (std::vector<std::u16string>{u"E:\\ALPHA"}));
-        EXPECT_EQ(ReadBytes(DrivePath("e", "MPlay.sys")), ProtectionFileBytes({u"ALPHA"}, 0x1234, 3));
+        EXPECT_EQ(w.CurrentDriveLetter, u'E');
+        EXPECT_EQ(DriveTable[1].DriveLetter, u'G');
+        EXPECT_THAT(RecordFolders(1), IsEmpty());
+        EXPECT_EQ(DriveTable[1].Password, 0);
+        EXPECT_EQ(DriveTable[1].WaitState, 0); // not F's, although F's wait state was saved
+        EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
+        EXPECT_EQ(ReadBytes(DrivePath("f", "MPlay.sys")),
+                  ProtectionFileBytes({u"A_FOLDER_NAME_OF_25_UNITS"}, 0x9876, 7));
     }
 }
 
@@ -722,11 +748,13 @@ TEST_F(WindowActionsTest, ANoticeDuringTheLimitAndPasswordBoxesRefreshesAtOnce) 
         {"limit message",
          [this] {
              for (int i = 0; i < 17; ++i) {
-                 w.ListView1->AppendFolderRow(Row(u"X" + std::u16string(1, char16_t(u'A' + i)), i < 16 ? 2 : -1));
+                 w.ListView1->AppendFolderRow(
+                     Row(u"X" + std::u16string(1, char16_t(u'A' + i)), i < 16 ? 2 : -1));
              }
              w.ListView1->FinishAppending();
-             w.ListView1->selectionModel()->select(w.ListView1->model()->index(w.ListView1->RowCount() - 1, 0),
-                                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+             w.ListView1->selectionModel()->select(
+                 w.ListView1->model()->index(w.ListView1->RowCount() - 1, 0),
+                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
              w.BitBtn1Click();
          }},
         {"password box's input check",

@@ -1,0 +1,60 @@
+#include "Protectfileio/Protectfileio.h"
+
+#include "platform/Files.h"
+#include "platform/MessageBox.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+std::string ProtectionFilePath(char driveLetter) {
+    char path[16];
+    std::snprintf(path, sizeof path, "%c:\\MPlay.sys", driveLetter);
+    return path;
+}
+
+void ShowRefusal(const char* text, const char* title) {
+    platform::ShowMessageBox({.text = text, .title = title});
+}
+
+} // namespace
+
+WriteOutcome WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
+                                 std::span<const WriterNameSlot> names, std::uint8_t waitState) {
+    if (folderCount > static_cast<std::int32_t>(kMaxProtectedFolders)) {
+        ShowRefusal("Cannot protect more than 16 folders.", "Lunavio Utility");
+        return WriteOutcome::Refused;
+    }
+    if (folderCount < 0 || names.size() < static_cast<std::size_t>(folderCount))
+        return WriteOutcome::Failed;
+    const auto given = names.first(static_cast<std::size_t>(folderCount));
+    for (const WriterNameSlot& name : given) {
+        if (WriterNameLength(name) > kMaxFolderNameUnits) {
+            ShowRefusal("Folders to be protected cannot more than 30 characters.", "Tessaro Tool");
+            return WriteOutcome::Refused;
+        }
+    }
+    const ProtectionFile file = EncodeProtectionFile(given, password, waitState);
+    return platform::ReplaceFile(ProtectionFilePath(driveLetter), file) ? WriteOutcome::Written
+                                                                        : WriteOutcome::Failed;
+}
+
+void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
+                        std::span<ReaderNameSlot, kMaxProtectedFolders> names,
+                        std::uint8_t& waitState) {
+    folderCount = 0;
+    password = 0;
+    const auto start =
+        platform::ReadFileStart(ProtectionFilePath(driveLetter), kProtectionFileSize);
+    // A short file and a short read alike leave bytes that are not file content.
+    if (!start || start->size < kProtectionFileSize || start->bytes.size() < kProtectionFileSize)
+        return;
+    const auto settings = DecodeProtectionFile(start->bytes);
+    if (!settings)
+        return;
+    folderCount = settings->folderCount;
+    password = settings->password;
+    waitState = settings->waitState;
+    std::copy_n(settings->names.begin(), settings->folderCount, names.begin());
+}

@@ -1,0 +1,59 @@
+#include "platform/Registry.h"
+
+#include "platform/RegFile.h"
+
+#include <iterator>
+#include <utility>
+
+namespace platform {
+namespace {
+
+// Windows' subkey name buffer, terminator included.
+constexpr std::size_t kSubkeyNameChars = 260;
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
+
+} // namespace
+
+RegistryKey::RegistryKey(std::shared_ptr<const RegistryNode> root, const RegistryNode* node)
+    : root_(std::move(root)), node_(node) {}
+
+std::optional<RegistryKey> RegistryKey::Open(std::string_view path) const {
+    const RegistryNode* node = node_;
+    while (!path.empty()) {
+        const auto end = path.find('\\');
+        const std::string_view part = path.substr(0, end);
+        if (!part.empty()) {
+            const auto it = node->subkeys.find(part);
+            if (it == node->subkeys.end())
+                return std::nullopt;
+            node = &it->second;
+        }
+        if (end == std::string_view::npos)
+            break;
+        path.remove_prefix(end + 1);
+    }
+    return RegistryKey(root_, node);
+}
+
+std::optional<std::string> RegistryKey::EnumSubkey(std::uint32_t index) const {
+    if (index >= node_->subkeys.size())
+        return std::nullopt;
+    const std::string& name = std::next(node_->subkeys.begin(), index)->first;
+    if (name.size() + 1 > kSubkeyNameChars)
+        return std::nullopt;
+    return name;
+}
+
+std::optional<std::uint32_t> RegistryKey::QueryDword(std::string_view name) const {
+    const auto it = node_->values.find(name);
+    if (it == node_->values.end())
+        return std::nullopt;
+    const RegistryValue& v = it->second;
+    if (v.data.size() != 4 || (v.type != kRegDword && v.type != kRegBinary))
+        return std::nullopt;
+    return static_cast<std::uint32_t>(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
+                                      (static_cast<std::uint32_t>(v.data[3]) << 24));
+}
+
+} // namespace platform

@@ -1,0 +1,59 @@
+#include "platform/Registry.h"
+
+#include "platform/RegFile.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+namespace platform {
+namespace {
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// $LUNAVIO_REGISTRY, else lunavio/hkcu.reg under the XDG configuration folders, first found.
+std::optional<std::filesystem::path> RegistryFilePath() {
+    if (const std::string set = Env("LUNAVIO_REGISTRY"); !set.empty())
+        return set;
+    std::vector<std::filesystem::path> folders;
+    if (const std::string home = Env("XDG_CONFIG_HOME"); !home.empty())
+        folders.emplace_back(home);
+    else if (const std::string userHome = Env("HOME"); !userHome.empty())
+        folders.emplace_back(std::filesystem::path(userHome) / ".config");
+    std::string dirs = Env("XDG_CONFIG_DIRS");
+    if (dirs.empty())
+        dirs = "/etc/xdg";
+    std::istringstream list(dirs);
+    for (std::string dir; std::getline(list, dir, ':');)
+        if (!dir.empty())
+            folders.emplace_back(dir);
+    for (const auto& folder : folders) {
+        const auto candidate = folder / "lunavio" / "hkcu.reg";
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(candidate, ec))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<RegistryKey> RegistryKey::OpenCurrentUser(std::string_view path) {
+    const auto file = RegistryFilePath();
+    if (!file)
+        return std::nullopt;
+    std::ifstream in(*file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const auto root = std::make_shared<const RegistryNode>(ParseRegFile(bytes));
+    return RegistryKey(root, root.get()).Open(path);
+}
+
+} // namespace platform

@@ -1,0 +1,184 @@
+#include "platform/RegFile.h"
+#include "platform/Registry.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using platform::ParseRegFile;
+using platform::RegistryKey;
+using platform::RegistryNode;
+
+constexpr const char* kHeader = "Windows Registry Editor Version 5.00\r\n";
+
+// The data of value name under HKCU\path, or nullopt.
+std::optional<std::vector<std::uint8_t>> DataAt(const RegistryNode& root, std::string_view path,
+                                                std::string_view name) {
+    const RegistryNode* node = &root;
+    for (std::size_t start = 0; start < path.size();) {
+        const auto end = std::min(path.find('\\', start), path.size());
+        const auto it = node->subkeys.find(path.substr(start, end - start));
+        if (it == node->subkeys.end())
+            return std::nullopt;
+        node = &it->second;
+        start = end + 1;
+    }
+    const auto it = node->values.find(name);
+    if (it == node->values.end())
+        return std::nullopt;
+    return it->second.data;
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct ParseCase {
+    const char* name;
+    std::string text;
+    std::string path;  // below HKEY_CURRENT_USER
+    std::string value; // value name
+    std::optional<Bytes> data;
+};
+
+TEST(RegFile, ParseTable) {
+    const std::string h = kHeader;
+    const std::vector<ParseCase> cases = {
+        {"dword", h + "[HKEY_CURRENT_USER\\S\\K]\r\n\"V\"=dword:0000abcd\r\n", "S\\K", "V",
+         Bytes{0xCD, 0xAB, 0, 0}},
+        {"odd spacing", h + "  [HKEY_CURRENT_USER\\S]  \n \"V\" =  dword:1 \n", "S", "V",
+         Bytes{1, 0, 0, 0}},
+        {"REGEDIT4 with LF", "REGEDIT4\n\n[HKEY_CURRENT_USER\\S]\n\"V\"=dword:2\n", "S", "V",
+         Bytes{2, 0, 0, 0}},
+        {"comment lines", h + "; a note\n[HKEY_CURRENT_USER\\S]\n;\"V\"=dword:1\n", "S", "V",
+         std::nullopt},
+        {"string escapes", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=\"a\\\\b\\\"c\"\n", "S", "V",
+         Bytes{'a', '\\', 'b', '"', 'c', 0}},
+        {"escaped name", h + "[HKEY_CURRENT_USER\\S]\n\"N\\\"1\"=dword:3\n", "S", "N\"1",
+         Bytes{3, 0, 0, 0}},
+        {"default value", h + "[HKEY_CURRENT_USER\\S]\n@=\"x\"\n", "S", "", Bytes{'x', 0}},
+        {"hex", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=hex:01,02, 03,ff\n", "S", "V",
+         Bytes{1, 2, 3, 0xFF}},
+        {"hex(b) qword", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=hex(b):01,00,00,00,00,00,00,00\n", "S",
+         "V", Bytes{1, 0, 0, 0, 0, 0, 0, 0}},
+        {"continuation", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=hex:01,02,\\\r\n    03,04\r\n", "S",
+         "V", Bytes{1, 2, 3, 4}},
+        {"missing header", "[HKEY_CURRENT_USER\\S]\n\"V\"=dword:1\n", "S", "V", std::nullopt},
+        {"garbage", "\x01\x02 not a registry file\n\"V\"=dword:1\n", "", "V", std::nullopt},
+        {"bad dword skipped", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=dword:123456789\n", "S", "V",
+         std::nullopt},
+        {"other hive ignored", h + "[HKEY_LOCAL_MACHINE\\S]\n\"V\"=dword:1\n", "S", "V",
+         std::nullopt},
+        {"key given twice merges",
+         h + "[HKEY_CURRENT_USER\\S]\n\"A\"=dword:1\n[HKEY_CURRENT_USER\\s]\n\"V\"=dword:5\n", "S",
+         "A", Bytes{1, 0, 0, 0}},
+        {"later value wins", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=dword:1\n\"v\"=dword:7\n", "S", "V",
+         Bytes{7, 0, 0, 0}},
+        {"deleted key", h + "[HKEY_CURRENT_USER\\S\\K]\n\"V\"=dword:1\n[-HKEY_CURRENT_USER\\S]\n",
+         "S\\K", "V", std::nullopt},
+        {"deleted value", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=dword:1\n\"V\"=-\n", "S", "V",
+         std::nullopt},
+        {"unterminated string skipped", h + "[HKEY_CURRENT_USER\\S]\n\"V\"=\"abc\n", "S", "V",
+         std::nullopt},
+        {"utf-8 bom", "\xEF\xBB\xBF" + h + "[HKEY_CURRENT_USER\\S]\n\"V\"=dword:9\n", "S", "V",
+         Bytes{9, 0, 0, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DataAt(ParseRegFile(c.text), c.path, c.value), c.data) << c.name;
+}
+
+TEST(RegFile, ReadsUtf16FileWithBom) {
+    const std::string text = std::string(kHeader) +
+                             "\r\n[HKEY_CURRENT_USER\\SOFTWARE\\Zembar\\KR512]\r\n"
+                             "\"VenderID\"=dword:00003b17\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    EXPECT_EQ(DataAt(ParseRegFile(utf16), "SOFTWARE\\Zembar\\KR512", "VenderID"),
+              (Bytes{0x17, 0x3B, 0, 0}));
+}
+
+class RegistryFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        file_ =
+            std::filesystem::temp_directory_path() /
+            ("lunavio-registry-" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".reg");
+        ::setenv("LUNAVIO_REGISTRY", file_.c_str(), 1);
+    }
+    void TearDown() override {
+        ::unsetenv("LUNAVIO_REGISTRY");
+        std::filesystem::remove(file_);
+    }
+    void Write(const std::string& body) {
+        std::ofstream(file_, std::ios::binary) << kHeader << body;
+    }
+    std::vector<std::string> Subkeys(std::string_view path) {
+        std::vector<std::string> names;
+        const auto key = RegistryKey::OpenCurrentUser(path);
+        if (!key)
+            return names;
+        for (std::uint32_t i = 0; auto name = key->EnumSubkey(i); ++i)
+            names.push_back(*name);
+        return names;
+    }
+    std::filesystem::path file_;
+};
+
+TEST_F(RegistryFile, SubkeysEnumerateByUpperCasedName) {
+    Write("[HKEY_CURRENT_USER\\Z\\b]\n[HKEY_CURRENT_USER\\Z\\A_B]\n[HKEY_CURRENT_USER\\Z\\AB]\n"
+          "[HKEY_CURRENT_USER\\Z\\a]\n[HKEY_CURRENT_USER\\Z\\Z9]\n[HKEY_CURRENT_USER\\Z\\_]\n");
+    EXPECT_EQ(Subkeys("z"), (std::vector<std::string>{"a", "AB", "A_B", "b", "Z9", "_"}));
+}
+
+TEST_F(RegistryFile, SubkeyNameMustFitTheBuffer) {
+    const std::string fits(259, 'A');
+    const std::string tooLong(260, 'B');
+    Write("[HKEY_CURRENT_USER\\S\\" + fits + "]\n[HKEY_CURRENT_USER\\S\\" + tooLong +
+          "]\n[HKEY_CURRENT_USER\\S\\C]\n");
+    // The long name fails at index 1 and so ends the count; C is never reached.
+    EXPECT_EQ(Subkeys("S"), (std::vector<std::string>{fits}));
+}
+
+TEST_F(RegistryFile, DwordOnlyForFourBytes) {
+    Write("[HKEY_CURRENT_USER\\S]\n\"D\"=dword:00000512\n\"H\"=hex:17,3b,00,00\n"
+          "\"H4\"=hex(4):01,00,00,00\n\"Q\"=hex(b):01,00,00,00,00,00,00,00\n\"S\"=\"abc\"\n"
+          "\"H3\"=hex:01,02,03\n");
+    const auto key = RegistryKey::OpenCurrentUser("s");
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->QueryDword("D"), 0x512u);
+    EXPECT_EQ(key->QueryDword("h"), 0x3B17u);
+    EXPECT_EQ(key->QueryDword("H4"), 1u);
+    EXPECT_EQ(key->QueryDword("Q"), std::nullopt);
+    EXPECT_EQ(key->QueryDword("S"), std::nullopt);
+    EXPECT_EQ(key->QueryDword("H3"), std::nullopt);
+    EXPECT_EQ(key->QueryDword("missing"), std::nullopt);
+}
+
+TEST_F(RegistryFile, KeysOpenByPathAndTheFileIsReadAgain) {
+    Write("[HKEY_CURRENT_USER\\SOFTWARE\\Zembar\\KR512]\n\"VenderID\"=dword:1\n");
+    const auto zembar = RegistryKey::OpenCurrentUser("SOFTWARE\\Zembar");
+    ASSERT_TRUE(zembar);
+    EXPECT_TRUE(zembar->Open("kr512"));
+    EXPECT_FALSE(zembar->Open("KR513"));
+    EXPECT_FALSE(RegistryKey::OpenCurrentUser("SOFTWARE\\Other"));
+
+    Write("[HKEY_CURRENT_USER\\SOFTWARE\\Other]\n");
+    EXPECT_TRUE(RegistryKey::OpenCurrentUser("SOFTWARE\\Other"));
+    // A key opened earlier keeps the tree it was opened on.
+    EXPECT_TRUE(zembar->Open("KR512"));
+}
+
+TEST_F(RegistryFile, MissingFileMeansNoKey) {
+    std::filesystem::remove(file_);
+    EXPECT_FALSE(RegistryKey::OpenCurrentUser("SOFTWARE"));
+}
+
+} // namespace
