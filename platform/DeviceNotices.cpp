@@ -5,10 +5,13 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <algorithm>
 
 namespace platform {
 namespace {
+
+constexpr int kSettleMs = 50;
 
 bool SameVolume(const LetteredVolume& a, const LetteredVolume& b) {
     return a.letter == b.letter && a.directory == b.directory && a.deviceId == b.deviceId &&
@@ -53,14 +56,18 @@ DeviceNoticeSource::DeviceNoticeSource(QObject* target)
     if (!simulationFile_.isEmpty()) {
         watcher_ = new QFileSystemWatcher(this);
         WatchSimulationFile();
-        connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this] {
+        // A write in place reaches the watcher as a truncation and then the new content; the
+        // file is read once things have settled, so a half-written file gives no notices.
+        settle_ = new QTimer(this);
+        settle_->setSingleShot(true);
+        settle_->setInterval(kSettleMs);
+        connect(settle_, &QTimer::timeout, this, &DeviceNoticeSource::Check);
+        const auto changed = [this] {
             WatchSimulationFile();
-            Check();
-        });
-        connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
-            WatchSimulationFile();
-            Check();
-        });
+            settle_->start();
+        };
+        connect(watcher_, &QFileSystemWatcher::fileChanged, this, changed);
+        connect(watcher_, &QFileSystemWatcher::directoryChanged, this, changed);
         return;
     }
     // The kernel flags an open mount table with an exceptional condition when it changes.

@@ -16,6 +16,7 @@
 class QFileSystemWatcher;
 class QSocketNotifier;
 class QFile;
+class QTimer;
 
 namespace platform {
 
@@ -67,6 +68,7 @@ private:
     std::unique_ptr<QFile> mountInfo_;
     QSocketNotifier* mountNotifier_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* settle_ = nullptr;
 };
 
 } // namespace platform
