@@ -4,7 +4,9 @@
 // implements.
 
 #include "app/DriveTable.h"
+#include "platform/Directory.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,15 +36,34 @@ public:
 };
 
 // Set once by the window initialisation from the device's first drive; read by the listing.
+// True: names that read the same in one case are stored upper-case (see AddFolderRowW).
 extern bool VolumeIsFat;
 
-// The selector text of a drive: "<label> (E:\)" or "Local Drive (E:\)" (8-bit text).
+// The selector text of a drive: "<label> (E:\)", or "Local Drive (E:\)" when the volume has
+// no label or cannot be queried (8-bit text).
 std::string FormatDriveLabel(char driveLetter);
 
-// Appends one row per root folder of entry's drive and sets the password text first (also
-// when the root cannot be enumerated). Wide and 8-bit enumeration; the same rows for every
-// name the locale's encoding can represent.
+// Sets the password text first (also when the root cannot be enumerated): the four BCD
+// digits of entry.Password, or "0000" when entry names no private folder. Then appends one
+// row per folder of the root "<DriveLetter>:\" in the file system's order; files are passed
+// over, and a root that cannot be enumerated adds no row. Never removes rows. The W variant
+// enumerates wide names, the A variant 8-bit names in the locale's encoding; both give the
+// same rows for every name that encoding can represent.
 void ListRootFoldersW(const DriveProtection entry, FolderRowSink& list, PasswordTextSink& password);
 void ListRootFoldersA(const DriveProtection entry, FolderRowSink& list, PasswordTextSink& password);
 
+// Appends the row of one folder unless its name is ".", "..", "Recycled" or
+// "System Volume Information" (exactly, with case). lastWrite: the UTC calendar fields of
+// the last write (all zero when unset gives "(Unknown)"); nullopt when the time could not be
+// converted, which also shows "(Unknown)". The row is private (state index 2) when its stored
+// name equals the folder part (after "E:\") of one of entry's private folder slots; the drive
+// letter of the slot is not compared. The A variant compares the four names in 8 bits and
+// then works on the name converted to at most 259 UTF-16 units.
+void AddFolderRowW(const DriveProtection& entry, FolderRowSink& list, std::u16string_view name,
+                   const std::optional<platform::SystemTime>& lastWrite);
+void AddFolderRowA(const DriveProtection& entry, FolderRowSink& list, std::string_view name,
+                   const std::optional<platform::SystemTime>& lastWrite);
+
+// True when name reads as an 8.3 name: at most 8 units before the first separator (".", " "
+// or a unit of 127 or more) and, after it, at most 3 units none of which is a separator.
 bool IsShortName(std::u16string_view name);

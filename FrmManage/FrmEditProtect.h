@@ -1,17 +1,102 @@
 #pragma once
-// The setup window "Private folder setup Ver.1.01".
+// The setup window "Private folder setup Ver.1.01": its controls, its states and the handlers
+// of the drive selector, the folder list and "Exit".
+
+#include "FrmManage/FolderListView.h"
+#include "FrmManage/MaskEdit.h"
+#include "app/DriveTable.h"
 
 #include <QDialog>
+#include <array>
+#include <functional>
+#include <string_view>
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The title of the error boxes the window shows by itself (input check, handler errors).
+inline constexpr const char* kProgramTitle = "Private folder setup";
+
+// The operating system's version as far as the program uses it.
+struct OsVersionRecord {
+    int MajorVersion = 0;
+};
+extern OsVersionRecord OsVersionInfo;
+
+// Queries the version into OsVersionInfo.
+void RecordOsVersion();
+
+// Whether a file system name names FAT: its first three characters, upper-cased, are "FAT".
+bool IsFatFileSystem(std::string_view fileSystemName);
+
+// Runs handler; an exception it raises is shown in an error box with its text and the
+// program's title, and the window goes on.
+void ReportHandlerErrors(const std::function<void()>& handler);
 
 class TFrmEditProtect : public QDialog {
     Q_OBJECT
 
 public:
+    // Builds the layout with every control in its initial state; the window is not shown.
     TFrmEditProtect();
+
+    // Index 0: hard disk (unused), 1: folder, 2: padlock (the private mark).
+    std::array<QPixmap, 3> ImageList1;
+    QFrame* Panel1;
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    QPushButton* BitBtn4; // "Save"
+    QPushButton* BitBtn3; // "Exit"
+    QLabel* Label2;
+    TListView* ListView1;
+    QPushButton* BitBtn1; // "Mark as Private"
+    QPushButton* BitBtn2; // "Mark as Public"
+    QLabel* Image1;
+    TMaskEdit* MaskEdit1;
+    QLabel* Label3;
+    QComboBox* ComboBox1;
+    QLineEdit* LabeledEdit1; // hidden, disabled: the chosen drive's wait state in decimal
+    QLabel* LabeledEdit1Label;
 
     // The letter of the drive whose folders the list shows; 0 until a drive is listed.
     char16_t CurrentDriveLetter = 0;
+
+    // Replaces the selector's entries with the labels of table's entries, from entry 0 up to
+    // the first empty one or the first `count` (at most 7). Runs no handler.
+    void FillDriveSelector(const DriveTableArray& table, int count);
+
+    // Shows entry's drive: clears the list, sets the wait-state box and CurrentDriveLetter,
+    // then lists the drive's root folders (8-bit or wide enumeration) and the password text.
+    void ShowDrive(const DriveProtection& entry, bool eightBitListing);
+
+    // The user chose an entry of the selector (by mouse or keyboard): re-lists that drive.
+    // With no entry selected it does nothing.
+    void ComboBox1Change();
+    // A click in the folder list: enables the mark button that fits the selected row.
+    void ListView1Click();
+    // "Exit": ends the modal run with the result "cancel".
+    void BitBtn3Click();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void SelectorTextEdited();
 };
 
 // The one setup window, created by the start-up.
 extern TFrmEditProtect* FrmEditProtect;
+
+// Fills FrmEditProtect from table (count entries at most), lists the first drive and runs
+// the window modally; returns the modal result, or 0 without showing anything when the
+// table's first entry is empty.
+int RunSetupWindow(int count, const DriveTableArray& table);
+
+// The no-drive state: no selector entries, the text " --- No avaliable drive ---", an empty
+// list and "Save" disabled; everything else stays as it was.
+void SetNoDriveState(TFrmEditProtect& window);

@@ -33,8 +33,10 @@ int BuildDriveTable() {
             slot[0] = entry.DriveLetter;
             slot[1] = u':';
             slot[2] = u'\\';
-            // Reader names are terminated within their 32 units, so they always fit.
-            std::copy(names[k].begin(), names[k].end(), slot.begin() + 3);
+            // Only up to the terminator (the slot is zero already): whatever the reader left
+            // after it must not reach the table.
+            const auto end = std::find(names[k].begin(), names[k].end(), u'\0');
+            std::copy(names[k].begin(), end, slot.begin() + 3);
         }
     }
     return found;

@@ -1,7 +1,9 @@
 #pragma once
 // Drive letters. One drive map per process, shared by the program and libDeviceInfo.so.
-// Under LUNAVIO_SIMULATION the simulation file is the whole machine; otherwise C is / and
-// mounted removable or USB volumes take the lowest free letter from D.
+// When LUNAVIO_SIMULATION names a file (set and not empty), that file is the whole machine,
+// re-read on every query; a missing or unreadable one is a machine without drives. Otherwise
+// C is / and mounted removable or USB volumes take the lowest free letter from D, keeping it
+// while they stay mounted.
 
 #include <filesystem>
 #include <optional>
@@ -15,8 +17,9 @@ namespace platform {
 struct LetteredVolume {
     char letter = 0;                 // 'A'..'Z'
     std::filesystem::path directory; // the folder that holds the drive's root
-    std::string deviceId;            // simulation: the file's device id; else empty
-    bool eligible = true;            // simulation: the file's flag; else from sysfs
+    std::string deviceId;            // simulation: the file's device id; else built from sysfs
+    bool eligible = true;            // simulation: the file's flag; else removable or on USB
+    bool removable = true;           // simulation: the eligible flag; else the disk's sysfs flag
     std::string label;               // volume label, empty for none
     std::string fileSystem;          // "FAT32", "NTFS", "exFAT", ...
     std::string blockDevice;         // real volumes: the block device's sysfs path; else empty
@@ -27,8 +30,10 @@ struct LetteredVolume {
 std::vector<LetteredVolume> LetteredVolumes();
 
 // The local path of a drive path: "E:\MPlay.sys" -> <E's folder>/MPlay.sys, "E:\" and "E:\*"
-// -> <E's folder>. Letters match without regard to case. nullopt for an unmapped letter or a
-// path that is not of the form <letter>:\...
+// -> <E's folder>. Letters match without regard to case; '\' and '/' both separate; empty and
+// "." components are dropped and a last "*" stands for the folder itself. nullopt for an
+// unmapped letter, a path that is not of the form <letter>:\..., a ".." component (a path
+// never leaves its drive), a wildcard elsewhere, or a NUL.
 std::optional<std::filesystem::path> LocalPath(std::string_view drivePath);
 
 struct VolumeInformation {
@@ -36,7 +41,8 @@ struct VolumeInformation {
     std::string fileSystem; // "FAT32", "exFAT", "NTFS", ...
 };
 
-// Label and file system name of a drive root ("E:\"); nullopt when the query fails.
+// Label and file system name of a drive root ("E:\"); nullopt when the query fails: a
+// malformed root, an unmapped letter, or a drive folder that is not reachable as a folder.
 std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPath);
 
 // The classic drive type codes.
@@ -50,6 +56,10 @@ enum class DriveType : unsigned {
     RamDisk = 6
 };
 
+// The type of a drive root ("E:\"): Removable when the volume's disk is removable media
+// (under simulation: when the line's eligible flag is 1), Fixed for any other lettered volume
+// (a USB hard disk reports itself non-removable and so is Fixed, as on Windows), NoRootDir for
+// an unmapped letter or a malformed root.
 DriveType QueryDriveType(std::string_view rootPath);
 
 // The operating system's major version stand-in: 10 on Linux unless a test set another.

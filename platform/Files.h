@@ -17,7 +17,8 @@ struct FileStart {
 };
 
 // Opens an existing file for reading and reads up to maxBytes from its start. nullopt when it
-// cannot be opened (no such drive, no such file, not a regular file).
+// cannot be opened (no such drive, no such file, not a regular file; a link to a regular file
+// is read).
 std::optional<FileStart> ReadFileStart(std::string_view drivePath, std::size_t maxBytes);
 
 // The steps of a replacement, in order; each can be made to fail for tests.
@@ -25,7 +26,9 @@ enum class ReplaceStep { Create, Write, Flush, Replace };
 
 // Replaces the file with exactly bytes, atomically: a complete new file in the same folder,
 // flushed to the medium, then renamed over the old one. True when the drive holds the new
-// file; false when it still holds the old one (or none, if there was none).
+// file; false when it still holds the old one (or none, if there was none), and no temporary
+// file is left. Only a regular file or no file is replaced: a folder, link or device of that
+// name is refused and left as it is.
 bool ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes);
 
 // Test seam: makes the given step of every later ReplaceFile fail (nullopt: none).

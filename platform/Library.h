@@ -9,24 +9,31 @@
 
 namespace platform {
 
+// Whether a load falls back to the system's library search after the given folders.
+enum class SystemSearch { Yes, No };
+
 class Library {
 public:
-    // Loads lib<name>.so: from each of folders first (by default the program's own folder),
-    // then through the system's library search. nullopt when it cannot be loaded.
+    // Loads lib<name>.so from the program's own folder, else through the system's library
+    // search. nullopt when it cannot be loaded.
     static std::optional<Library> Load(std::string_view name);
+
+    // Loads lib<name>.so from the first of folders that holds a loadable one, then (with
+    // SystemSearch::Yes) through the system's library search. All symbols are bound at load.
     static std::optional<Library> Load(std::string_view name,
-                                       const std::vector<std::filesystem::path>& folders);
+                                       const std::vector<std::filesystem::path>& folders,
+                                       SystemSearch then = SystemSearch::Yes);
 
     // The address of an exported entry point; null when the library has none by that name.
     void* Symbol(const char* name) const;
 
-    // Unloads the library when the last copy goes.
+    // Copies share the handle; the library is unloaded when the last copy goes.
 private:
     explicit Library(std::shared_ptr<void> handle);
     std::shared_ptr<void> handle_;
 };
 
-// The folder the running program was loaded from.
+// The folder the running program was loaded from; empty when it cannot be found.
 std::filesystem::path ProgramFolder();
 
 } // namespace platform

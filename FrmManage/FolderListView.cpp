@@ -1,0 +1,173 @@
+#include "FrmManage/FolderListView.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+
+enum Column { kName, kModified, kMore, kColumns };
+
+constexpr int kPrivateState = 2;
+
+QPixmap Blank(QSize size) {
+    QPixmap blank(size);
+    blank.fill(Qt::transparent);
+    return blank;
+}
+
+// The state picture left of the folder, as a list control draws them; a public row gets a
+// blank state picture so that all folder pictures line up.
+QPixmap StateAndFolder(const QPixmap& state, const QPixmap& folder) {
+    QPixmap both = Blank(QSize(state.width() + folder.width(), folder.height()));
+    QPainter painter(&both);
+    painter.drawPixmap(0, 0, state);
+    painter.drawPixmap(state.width(), 0, folder);
+    return both;
+}
+
+QString FromUtf16(const std::u16string& text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+FolderListModel::FolderListModel(const QPixmap& folder, const QPixmap& padlock, QObject* parent)
+    : QAbstractTableModel(parent), publicPicture_(StateAndFolder(Blank(padlock.size()), folder)),
+      privatePicture_(StateAndFolder(padlock, folder)) {}
+
+void FolderListModel::Append(FolderRow row) {
+    rows_.push_back(std::move(row));
+}
+
+void FolderListModel::Publish() {
+    const int count = Count();
+    if (count == published_) {
+        return;
+    }
+    beginInsertRows({}, published_, count - 1);
+    published_ = count;
+    endInsertRows();
+}
+
+void FolderListModel::Clear() {
+    beginResetModel();
+    rows_.clear();
+    published_ = 0;
+    endResetModel();
+}
+
+void FolderListModel::SetStateIndex(int index, int stateIndex) {
+    rows_.at(static_cast<std::size_t>(index)).stateIndex = stateIndex;
+    if (index < published_) {
+        emit dataChanged(this->index(index, kName), this->index(index, kName),
+                         {Qt::DecorationRole});
+    }
+}
+
+int FolderListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : published_;
+}
+
+int FolderListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumns;
+}
+
+QVariant FolderListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= published_) {
+        return {};
+    }
+    const FolderRow& row = Row(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case kName:
+            return FromUtf16(row.name);
+        case kModified:
+            return QString::fromLocal8Bit(row.modified);
+        case kMore:
+            return row.nameTooLong ? QStringLiteral("Name too long") : QString();
+        default:
+            return {};
+        }
+    case Qt::DecorationRole:
+        if (index.column() == kName) {
+            return row.stateIndex == kPrivateState ? privatePicture_ : publicPicture_;
+        }
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == kMore) {
+            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal) {
+        return {};
+    }
+    if (role == Qt::DisplayRole) {
+        static const char* const kTitles[kColumns] = {"Name", "Modified", "More..."};
+        return section >= 0 && section < kColumns ? QString::fromLatin1(kTitles[section])
+                                                  : QVariant();
+    }
+    if (role == Qt::TextAlignmentRole && section == kMore) {
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    }
+    return {};
+}
+
+TListView::TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent)
+    : QTreeView(parent), model_(new FolderListModel(folder, padlock, this)) {
+    setModel(model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);
+    setSelectionBehavior(SelectRows);
+    setSelectionMode(SingleSelection);
+    setEditTriggers(NoEditTriggers);
+    setIconSize(QSize(padlock.width() + folder.width(), folder.height()));
+    header()->setSectionsClickable(false);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    header()->resizeSection(kName, 160);
+    header()->resizeSection(kModified, 120);
+    header()->resizeSection(kMore, 75);
+}
+
+void TListView::AppendFolderRow(FolderRow row) {
+    if (model_->rowCount() == model_->Count()) {
+        // The first buffered row: make sure the rows show even if no one finishes the listing.
+        QMetaObject::invokeMethod(model_, &FolderListModel::Publish, Qt::QueuedConnection);
+    }
+    model_->Append(std::move(row));
+}
+
+void TListView::FinishAppending() {
+    model_->Publish();
+}
+
+int TListView::SelectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TListView::mousePressEvent(QMouseEvent* event) {
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        clearSelection();
+    }
+    QTreeView::mousePressEvent(event);
+}
+
+void TListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton) {
+        emit Clicked();
+    }
+}

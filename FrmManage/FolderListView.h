@@ -1,0 +1,69 @@
+#pragma once
+// The folder list: a read-only report view of FolderRow rows with the columns "Name",
+// "Modified" and "More...", a folder picture per row and the padlock as the state picture of
+// a private row.
+
+#include "FrmManage/FolderListing.h"
+
+#include <QAbstractTableModel>
+#include <QPixmap>
+#include <QTreeView>
+#include <vector>
+
+// Rows in the order appended. Appending only buffers; Publish() shows all buffered rows in
+// one insertion, so listing a large root costs one model signal, not one per row.
+class FolderListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    FolderListModel(const QPixmap& folder, const QPixmap& padlock, QObject* parent);
+
+    void Append(FolderRow row);
+    void Publish();
+    void Clear();
+
+    // All rows, published or still buffered.
+    int Count() const { return static_cast<int>(rows_.size()); }
+    const FolderRow& Row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    void SetStateIndex(int index, int stateIndex);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    std::vector<FolderRow> rows_;
+    int published_ = 0;
+    QPixmap publicPicture_;  // room for the state picture, then the folder
+    QPixmap privatePicture_; // the padlock, then the folder
+};
+
+class TListView : public QTreeView, public FolderRowSink {
+    Q_OBJECT
+
+public:
+    TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent);
+
+    // Buffered; shown by FinishAppending() or, at the latest, when the event loop next runs.
+    void AppendFolderRow(FolderRow row) override;
+    void FinishAppending();
+
+    int RowCount() const { return model_->Count(); }
+    const FolderRow& Row(int index) const { return model_->Row(index); }
+    // The selected row's index, or -1.
+    int SelectedRow() const;
+    void SetStateIndex(int index, int stateIndex) { model_->SetStateIndex(index, stateIndex); }
+    void Clear() { model_->Clear(); }
+
+signals:
+    // A left click anywhere in the list, also on empty space (which clears the selection).
+    void Clicked();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    FolderListModel* model_;
+};

@@ -1,0 +1,191 @@
+#include "FrmManage/FolderListing.h"
+
+#include "platform/Drives.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+bool VolumeIsFat = false;
+
+namespace {
+
+constexpr std::size_t kMaxShortBase = 8;
+constexpr std::size_t kMaxShortExtension = 3;
+constexpr std::size_t kNameTooLongUnits = 19;
+constexpr std::size_t kSlotPrefixUnits = 3; // "E:\"
+constexpr int kPrivateState = 2;
+constexpr std::size_t kMaxConvertedUnits = kPathUnits - 1;
+
+constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+template <typename Char> bool IsPassedOver(std::basic_string_view<Char> name) {
+    constexpr std::array<std::string_view, 4> kPassedOver = {".", "..", "Recycled",
+                                                             "System Volume Information"};
+    return std::any_of(kPassedOver.begin(), kPassedOver.end(), [name](std::string_view skip) {
+        return std::equal(name.begin(), name.end(), skip.begin(), skip.end(),
+                          [](Char a, char b) { return a == static_cast<unsigned char>(b); });
+    });
+}
+
+bool IsShortNameSeparator(char16_t unit) {
+    return unit == u'.' || unit == u' ' || unit >= 127;
+}
+
+// On FAT a short name written in one case lives as its upper-case 8.3 entry, the name the
+// television sees; so such a name is stored upper-case.
+std::u16string StoredName(std::u16string_view name) {
+    std::u16string stored(name);
+    if (!VolumeIsFat || !IsShortName(name))
+        return stored;
+    const auto isLower = [](char16_t unit) { return unit >= u'a' && unit <= u'z'; };
+    const auto isUpper = [](char16_t unit) { return unit >= u'A' && unit <= u'Z'; };
+    const bool hasLower = std::any_of(name.begin(), name.end(), isLower);
+    if (hasLower && std::any_of(name.begin(), name.end(), isUpper))
+        return stored;
+    for (char16_t& unit : stored) {
+        if (isLower(unit))
+            unit = static_cast<char16_t>(unit - u'a' + u'A');
+    }
+    return stored;
+}
+
+std::string ModifiedText(const std::optional<platform::SystemTime>& lastWrite) {
+    if (!lastWrite || lastWrite->year == 0 || lastWrite->month < 1 || lastWrite->month > 12) {
+        return "(Unknown)";
+    }
+    const platform::SystemTime& t = *lastWrite;
+    char text[48];
+    std::snprintf(text, sizeof text, "%s.%d,%d %02d:%02d:%02d", kMonths[t.month - 1], t.day, t.year,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+// The folder part of a slot ("MUSIC" of "E:\MUSIC"), never read past the slot's end even
+// when the slot holds no terminator; empty when the slot is shorter than its prefix.
+std::u16string_view SlotFolderName(const PathSlot& slot) {
+    const std::u16string_view whole(slot.data(), slot.size());
+    const std::u16string_view text = whole.substr(0, whole.find(u'\0'));
+    return text.size() > kSlotPrefixUnits ? text.substr(kSlotPrefixUnits) : std::u16string_view{};
+}
+
+// The folder parts of the used slots, up to the first empty slot; views into the entry.
+class PrivateFolderNames {
+public:
+    explicit PrivateFolderNames(const DriveProtection& entry) {
+        for (const PathSlot& slot : entry.PrivateFolders) {
+            if (slot[0] == u'\0')
+                break;
+            names_[count_++] = SlotFolderName(slot);
+        }
+    }
+
+    bool Contains(std::u16string_view storedName) const {
+        return std::any_of(names_.begin(), names_.begin() + count_, [storedName](auto folder) {
+            return !folder.empty() && folder == storedName;
+        });
+    }
+
+private:
+    std::array<std::u16string_view, kPrivateFolderSlots> names_{};
+    std::size_t count_ = 0;
+};
+
+void AppendRow(const PrivateFolderNames& privateNames, FolderRowSink& list,
+               std::u16string_view name, const std::optional<platform::SystemTime>& lastWrite) {
+    FolderRow row;
+    row.name = std::u16string(name);
+    row.modified = ModifiedText(lastWrite);
+    row.nameTooLong = name.size() >= kNameTooLongUnits;
+    row.storedName = StoredName(name);
+    if (privateNames.Contains(row.storedName))
+        row.stateIndex = kPrivateState;
+    list.AppendFolderRow(std::move(row));
+}
+
+void AddRowW(const PrivateFolderNames& privateNames, FolderRowSink& list, std::u16string_view name,
+             const std::optional<platform::SystemTime>& lastWrite) {
+    if (!IsPassedOver(name))
+        AppendRow(privateNames, list, name, lastWrite);
+}
+
+void AddRowA(const PrivateFolderNames& privateNames, FolderRowSink& list, std::string_view name,
+             const std::optional<platform::SystemTime>& lastWrite) {
+    if (IsPassedOver(name))
+        return;
+    AppendRow(privateNames, list, platform::AnsiToWide(name, kMaxConvertedUnits), lastWrite);
+}
+
+std::string PasswordText(const DriveProtection& entry) {
+    if (entry.PrivateFolders[0][0] == u'\0')
+        return "0000";
+    std::string text(4, '0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned nibble = (entry.Password >> (12 - 4 * i)) & 0xFu;
+        // A nibble above 9 gives a non-digit, which the digit-only password box refuses.
+        text[i] = static_cast<char>('0' + nibble);
+    }
+    return text;
+}
+
+char LetterOf(const DriveProtection& entry) {
+    return static_cast<char>(entry.DriveLetter & 0xFF);
+}
+
+} // namespace
+
+std::string FormatDriveLabel(char driveLetter) {
+    const std::string root = std::string(1, driveLetter) + ":\\";
+    const std::optional<platform::VolumeInformation> volume =
+        platform::QueryVolumeInformation(root);
+    if (volume && !volume->label.empty())
+        return volume->label + " (" + root + ")";
+    return "Local Drive (" + root + ")";
+}
+
+bool IsShortName(std::u16string_view name) {
+    const std::size_t separator =
+        std::find_if(name.begin(), name.end(), IsShortNameSeparator) - name.begin();
+    if (separator > kMaxShortBase)
+        return false;
+    if (separator == name.size())
+        return true;
+    const std::u16string_view extension = name.substr(separator + 1);
+    return extension.size() <= kMaxShortExtension &&
+           std::none_of(extension.begin(), extension.end(), IsShortNameSeparator);
+}
+
+void AddFolderRowW(const DriveProtection& entry, FolderRowSink& list, std::u16string_view name,
+                   const std::optional<platform::SystemTime>& lastWrite) {
+    AddRowW(PrivateFolderNames(entry), list, name, lastWrite);
+}
+
+void AddFolderRowA(const DriveProtection& entry, FolderRowSink& list, std::string_view name,
+                   const std::optional<platform::SystemTime>& lastWrite) {
+    AddRowA(PrivateFolderNames(entry), list, name, lastWrite);
+}
+
+// The slots are read once per listing, not once per folder.
+void ListRootFoldersW(const DriveProtection entry, FolderRowSink& list,
+                      PasswordTextSink& password) {
+    password.SetPasswordText(PasswordText(entry));
+    const PrivateFolderNames privateNames(entry);
+    const std::u16string pattern =
+        std::u16string(1, static_cast<char16_t>(LetterOf(entry))) + u":\\*";
+    platform::EnumerateDirectoryW(pattern, [&](const platform::FindDataW& found) {
+        if (found.isDirectory)
+            AddRowW(privateNames, list, found.name, found.lastWrite);
+    });
+}
+
+void ListRootFoldersA(const DriveProtection entry, FolderRowSink& list,
+                      PasswordTextSink& password) {
+    password.SetPasswordText(PasswordText(entry));
+    const PrivateFolderNames privateNames(entry);
+    const std::string pattern = std::string(1, LetterOf(entry)) + ":\\*";
+    platform::EnumerateDirectoryA(pattern, [&](const platform::FindDataA& found) {
+        if (found.isDirectory)
+            AddRowA(privateNames, list, found.name, found.lastWrite);
+    });
+}

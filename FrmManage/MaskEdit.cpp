@@ -1,0 +1,76 @@
+#include "FrmManage/MaskEdit.h"
+
+#include "FrmManage/FrmEditProtect.h"
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <algorithm>
+
+namespace {
+
+constexpr int kPositions = 4;
+
+} // namespace
+
+TMaskEdit::TMaskEdit(QWidget* parent) : QLineEdit(parent) {
+    // Qt's '9' is a required digit; the blank shown in an empty position is a space.
+    setInputMask(QStringLiteral("9999; "));
+    setMaxLength(kPositions);
+}
+
+std::string TMaskEdit::EditText() const {
+    return displayText().toStdString();
+}
+
+void TMaskEdit::SetPasswordText(const std::string& text) {
+    setText(QString::fromLocal8Bit(text)); // clears isModified()
+    textBeforeChange_ = displayText();
+}
+
+bool TMaskEdit::IsComplete() const {
+    const QString shown = displayText();
+    return shown.size() == kPositions &&
+           std::all_of(shown.begin(), shown.end(), [](QChar c) { return c.isDigit(); });
+}
+
+void TMaskEdit::focusInEvent(QFocusEvent* event) {
+    if (!reentering_) {
+        textBeforeChange_ = displayText();
+    }
+    reentering_ = false;
+    QLineEdit::focusInEvent(event);
+}
+
+void TMaskEdit::focusOutEvent(QFocusEvent* event) {
+    QLineEdit::focusOutEvent(event);
+    // Only a move to another control of the window counts as leaving, not the window losing
+    // activation (for instance to the error box itself).
+    const bool leaving =
+        event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+    if (leaving && isModified() && !IsComplete()) {
+        // Queued: the focus change in progress must finish before the focus is taken back.
+        QMetaObject::invokeMethod(this, &TMaskEdit::RefuseLeaving, Qt::QueuedConnection);
+    }
+}
+
+void TMaskEdit::RefuseLeaving() {
+    if (!isVisible()) { // the window closed meanwhile ("Exit" took the focus)
+        return;
+    }
+    QApplication::beep();
+    reentering_ = true;
+    setFocus(Qt::OtherFocusReason);
+    platform::ShowMessageBox({"Invalid input value.  Use escape key to abandon changes",
+                              kProgramTitle, platform::BoxOwner::Window, platform::BoxKind::Error});
+}
+
+void TMaskEdit::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && isModified()) {
+        setText(textBeforeChange_);
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
