@@ -3,6 +3,7 @@
 #include "SimulatedMachine.h"
 #include "app/DriveTable.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -119,6 +120,18 @@ TEST(BuildDriveTable, NineLettersFillSevenEntries) {
 
     EXPECT_EQ(BuildDriveTable(), 9);
     ExpectTable(expected);
+}
+
+// The whole start-up path: the real libDeviceInfo.so, the demo's registry and machine.
+TEST(BuildDriveTable, FindsTheDemoDrivesWithTheirFiles) {
+    ::setenv("LUNAVIO_SIMULATION", LUNAVIO_DEMO_DIR "/lunavio.sim", 1);
+    ::setenv("LUNAVIO_REGISTRY", LUNAVIO_DEMO_DIR "/hkcu.reg", 1);
+    const int found = BuildDriveTable();
+    ::unsetenv("LUNAVIO_SIMULATION");
+    ::unsetenv("LUNAVIO_REGISTRY");
+
+    EXPECT_EQ(found, 2);
+    ExpectTable({Entry(u'E', 0x2580, 3, {u"E:\\PHOTOS", u"E:\\Movies"}), Entry(u'F', 0, 0)});
 }
 
 } // namespace
