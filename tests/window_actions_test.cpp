@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -502,6 +503,39 @@ TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysSo) {
         EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
         EXPECT_EQ(w.MaskEdit1->EditText(), "5555");
     }
+}
+
+bool RunCommand(const QString& program, const QStringList& args) {
+    QProcess process;
+    process.start(program, args);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// Root writes into read-only folders; a read-only mount stops it where the machine allows one.
+TEST_F(WindowActionsTest, SavingOntoAReadOnlyDriveKeepsTheOldFileAndSaysSo) {
+    const QString mountPoint = machineRoot + "/readonly";
+    QDir().mkpath(mountPoint);
+    if (!RunCommand("mount", {"--bind", DrivePath("e"), mountPoint})) {
+        GTEST_SKIP() << "no bind mounts on this machine";
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { RunCommand("umount", {path}); }
+    } unmount{mountPoint};
+    if (!RunCommand("mount", {"-o", "remount,bind,ro", mountPoint})) {
+        GTEST_SKIP() << "no read-only remounts on this machine";
+    }
+    PlugDrives({Line('E', "readonly", "MEDIA", "FAT32"), kDriveF});
+    OpenOnDevice();
+    ClickRow(RowOf(u"BETA"));
+    Click(w.BitBtn1);
+    Click(w.BitBtn4);
+    EXPECT_EQ(ReadBytes(mountPoint + "/MPlay.sys"), ProtectionFileBytes({u"ALPHA"}, 0x1234, 3));
+    EXPECT_THAT(recorder_.Texts(),
+                ElementsAre("Could not save to MEDIA (E:\\). The drive may be write-protected or "
+                            "removed; its settings were not changed."));
+    EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
 }
 
 TEST_F(WindowActionsTest, AWriterRefusalShowsOnlyTheWritersMessage) {
