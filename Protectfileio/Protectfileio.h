@@ -34,14 +34,14 @@ std::size_t WriterNameLength(const WriterNameSlot& slot);
 
 // Pure: the settings of the first 2048 bytes of content, or nullopt when it is not a valid
 // protection file: shorter than 2048 bytes, a magic that differs (case included) or whose
-// terminator is not zero, or a FolderCount above 16. The writer never stores such a count, and
-// keeping only the first 16 names would show the television's idea of the folders wrongly, so
+// terminator is not zero, or a FolderCount above 16. The writer never stores such a count; the
+// file was not written by it, and trusting part of it could mark the wrong folders private, so
 // the whole file is taken as missing. Header words and entry marks are not examined. A name
 // with no zero unit in its 31 units is cut to those 31 units and terminated.
 std::optional<ProtectionSettings> DecodeProtectionFile(std::span<const std::uint8_t> content);
 
-// Pure: the file content for names 0..count-1 of the slots. The caller has checked the
-// limits (count 0..16, each name at most 30 units before its terminator).
+// Pure: the file content for the given names (names.size() is the count). The caller has
+// checked the limits; past them only the first 16 names and 30 units of each are stored.
 ProtectionFile EncodeProtectionFile(std::span<const WriterNameSlot> names, std::uint16_t password,
                                     std::uint8_t waitState);
 
