@@ -1,6 +1,6 @@
 #pragma once
 // The setup window "Private folder setup Ver.1.01": its controls, its states and the handlers
-// of the drive selector, the folder list and "Exit".
+// of the drive selector, the folder list, the mark buttons, "Save", "Exit" and device changes.
 
 #include "FrmManage/FolderListView.h"
 #include "FrmManage/MaskEdit.h"
