@@ -249,8 +249,37 @@ TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrive
 
 } // namespace
 
+// A private X server for the whole run. -displayfd lets the server pick a free display and
+// tell it, so runs side by side never share or race for one.
+class XServer : public ::testing::Environment {
+public:
+    void SetUp() override {
+        server_.setProcessChannelMode(QProcess::SeparateChannels);
+        server_.start(QStringLiteral("Xvfb"),
+                      {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(server_.waitForStarted(kWaitMs)) << "Xvfb did not start";
+        QByteArray display;
+        const QDeadlineTimer deadline(kWaitMs);
+        while (!display.contains('\n') && !deadline.hasExpired() &&
+               server_.state() == QProcess::Running) {
+            server_.waitForReadyRead(100);
+            display += server_.readAllStandardOutput();
+        }
+        ASSERT_TRUE(display.contains('\n')) << "Xvfb named no display";
+        qputenv("DISPLAY", ":" + display.trimmed());
+    }
+    void TearDown() override {
+        server_.terminate();
+        server_.waitForFinished(kWaitMs);
+    }
+
+private:
+    QProcess server_;
+};
+
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new XServer); // owned by GoogleTest
     return RUN_ALL_TESTS();
 }
