@@ -9,9 +9,6 @@ namespace platform {
 namespace {
 
 constexpr std::string_view kHive = "HKEY_CURRENT_USER";
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
 
 char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;

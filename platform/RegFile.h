@@ -16,8 +16,13 @@ struct RegistryNameLess {
     using is_transparent = void;
 };
 
+// Value types as a .reg file names them (hex(N) gives type N).
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
 struct RegistryValue {
-    std::uint32_t type = 0; // REG_SZ 1, REG_BINARY 3, REG_DWORD 4, REG_QWORD 11, hex(N) N
+    std::uint32_t type = 0; // kRegSz, kRegBinary, kRegDword, 11 for a qword, hex(N) N
     std::vector<std::uint8_t> data;
 };
 

@@ -10,8 +10,6 @@ namespace {
 
 // Windows' subkey name buffer, terminator included.
 constexpr std::size_t kSubkeyNameChars = 260;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
 
 } // namespace
 
