@@ -31,6 +31,9 @@ struct RegistryNode {
     std::map<std::string, RegistryValue, RegistryNameLess> values; // "" is the default (@)
 };
 
+// Pure: the names of a key path ("SOFTWARE\\Zembar"), empty names between backslashes dropped.
+std::vector<std::string_view> SplitKeyPath(std::string_view path);
+
 // Pure: the HKEY_CURRENT_USER tree of a .reg file's bytes. Accepts a UTF-16LE file with its BOM
 // (regedit's own export) and 8-bit or UTF-8 text, LF or CRLF. The first non-empty line must be
 // "Windows Registry Editor Version 5.00" or "REGEDIT4"; without it the tree is empty. Keys of
