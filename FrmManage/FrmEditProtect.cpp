@@ -1,6 +1,7 @@
 #include "FrmManage/FrmEditProtect.h"
 
 #include "FrmManage/Pictures.h"
+#include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
 
@@ -142,6 +143,12 @@ TFrmEditProtect::TFrmEditProtect() : ImageList1{DrivePicture(), FolderPicture(),
             [this] { ReportHandlerErrors([this] { ListView1Click(); }); });
     connect(BitBtn3, &QPushButton::clicked, this,
             [this] { ReportHandlerErrors([this] { BitBtn3Click(); }); });
+    connect(BitBtn1, &QPushButton::clicked, this,
+            [this] { ReportHandlerErrors([this] { BitBtn1Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this,
+            [this] { ReportHandlerErrors([this] { BitBtn2Click(); }); });
+    connect(BitBtn4, &QPushButton::clicked, this,
+            [this] { ReportHandlerErrors([this] { BitBtn4Click(); }); });
 
     if (const QScreen* desktop = screen()) {
         move(desktop->availableGeometry().center() - rect().center());
@@ -209,6 +216,15 @@ void TFrmEditProtect::ListView1Click() {
 
 void TFrmEditProtect::BitBtn3Click() {
     reject();
+}
+
+bool TFrmEditProtect::event(QEvent* event) {
+    if (event->type() == platform::DeviceChangeEvent::Type()) {
+        auto& message = static_cast<platform::DeviceChangeEvent&>(*event);
+        ReportHandlerErrors([&] { OnDeviceChange(message); });
+        return true;
+    }
+    return QDialog::event(event);
 }
 
 void TFrmEditProtect::keyPressEvent(QKeyEvent* event) {

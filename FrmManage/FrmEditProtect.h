@@ -1,6 +1,6 @@
 #pragma once
 // The setup window "Private folder setup Ver.1.01": its controls, its states and the handlers
-// of the drive selector, the folder list and "Exit".
+// of the drive selector, the folder list, the mark buttons, "Save", "Exit" and device changes.
 
 #include "FrmManage/FolderListView.h"
 #include "FrmManage/MaskEdit.h"
@@ -17,6 +17,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace platform {
+class DeviceChangeEvent;
+}
 
 // The title of the error boxes the window shows by itself (input check, handler errors).
 inline constexpr const char* kProgramTitle = "Private folder setup";
@@ -80,8 +83,25 @@ public:
     void ListView1Click();
     // "Exit": ends the modal run with the result "cancel".
     void BitBtn3Click();
+    // "Mark as Private": marks the selected markable row private unless that would make more
+    // than 16 private rows (then a message and nothing changes); clears the selection and
+    // disables both mark buttons.
+    void BitBtn1Click();
+    // "Mark as Public": makes every selected row public, keeps the selection and disables
+    // both mark buttons.
+    void BitBtn2Click();
+    // "Save": checks the chosen drive and the password, writes the private rows, the password
+    // and the wait state to the drive's protection file, reloads the drive's DriveTable record
+    // from the file and reports the outcome. Leaves the list, the marks, the password box and
+    // the buttons as they are.
+    void BitBtn4Click();
+    // The device-change message: answers TRUE to every event and refreshes the drive table
+    // and the window for an arrival or a completed removal.
+    void OnDeviceChange(platform::DeviceChangeEvent& message);
 
 protected:
+    // Hands the device-change message to OnDeviceChange and every other event to the dialog.
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

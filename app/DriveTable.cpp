@@ -7,6 +7,28 @@
 
 DriveTableArray DriveTable{};
 
+void LoadDriveProtection(DriveProtection& entry, std::uint8_t waitState) {
+    std::int32_t folderCount = 0;
+    std::array<ReaderNameSlot, kMaxProtectedFolders> names{};
+    ReadProtectionFile(static_cast<char>(entry.DriveLetter & 0xFF), folderCount, entry.Password,
+                       names, waitState);
+
+    entry.WaitState = waitState;
+    entry.PrivateFolders = {};
+    const auto slots =
+        static_cast<std::size_t>(std::clamp<std::int32_t>(folderCount, 0, kPrivateFolderSlots));
+    for (std::size_t k = 0; k < slots; ++k) {
+        PathSlot& slot = entry.PrivateFolders[k];
+        slot[0] = entry.DriveLetter;
+        slot[1] = u':';
+        slot[2] = u'\\';
+        // Only up to the terminator (the slot is zero already): whatever the reader left
+        // after it must not reach the table.
+        const auto end = std::find(names[k].begin(), names[k].end(), u'\0');
+        std::copy(names[k].begin(), end, slot.begin() + 3);
+    }
+}
+
 int BuildDriveTable() {
     DeviceDriveList letters{};
     DriveTable = DriveTableArray{};
@@ -19,25 +41,8 @@ int BuildDriveTable() {
     const auto used = std::min<std::size_t>(static_cast<std::size_t>(found), kDriveTableEntries);
     for (std::size_t i = 0; i < used; ++i) {
         DriveProtection& entry = DriveTable[i];
-        std::int32_t folderCount = 0;
-        std::array<ReaderNameSlot, kMaxProtectedFolders> names{};
-        std::uint8_t waitState = 0;
-        ReadProtectionFile(letters[i], folderCount, entry.Password, names, waitState);
-
-        entry.WaitState = waitState;
         entry.DriveLetter = static_cast<unsigned char>(letters[i]);
-        const auto slots =
-            static_cast<std::size_t>(std::clamp<std::int32_t>(folderCount, 0, kPrivateFolderSlots));
-        for (std::size_t k = 0; k < slots; ++k) {
-            PathSlot& slot = entry.PrivateFolders[k];
-            slot[0] = entry.DriveLetter;
-            slot[1] = u':';
-            slot[2] = u'\\';
-            // Only up to the terminator (the slot is zero already): whatever the reader left
-            // after it must not reach the table.
-            const auto end = std::find(names[k].begin(), names[k].end(), u'\0');
-            std::copy(names[k].begin(), end, slot.begin() + 3);
-        }
+        LoadDriveProtection(entry, 0);
     }
     return found;
 }

@@ -30,6 +30,12 @@ using DriveTableArray = std::array<DriveProtection, kDriveTableEntries>;
 // entry's DriveLetter is not 0.
 extern DriveTableArray DriveTable;
 
+// Reads the protection file of entry's own DriveLetter (low 8 bits) into entry: Password,
+// WaitState (waitState when the file is missing or invalid) and all 16 PrivateFolders slots,
+// rebuilt as "<DriveLetter>:\<name>" from the names read, the rest emptied. DriveLetter
+// stays as it is.
+void LoadDriveProtection(DriveProtection& entry, std::uint8_t waitState);
+
 // Rebuilds DriveTable from discovery and each drive's protection file. Returns discovery's
 // result: the number of letters found (may exceed 7), 0 for none, -1 when discovery failed;
 // with 0 or -1 the whole table is zero.

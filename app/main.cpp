@@ -1,5 +1,6 @@
 #include "FrmManage/FrmEditProtect.h"
 #include "app/DriveTable.h"
+#include "platform/DeviceNotices.h"
 #include "platform/qt/QtMessageBox.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     const int found = BuildDriveTable();
     TFrmEditProtect window;
     FrmEditProtect = &window;
+    platform::DeviceNoticeSource notices(&window);
     if (found <= 0) {
         SetNoDriveState(window);
         window.exec();

@@ -1,0 +1,256 @@
+// The program as a user meets it: started on a copy of the demo device under an X server,
+// driven with real mouse clicks and keys through xdotool.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kWaitMs = 30000; // the program under AddressSanitizer starts slowly
+const QString kCaption = QStringLiteral("Private folder setup Ver.1.01");
+
+using Bytes = std::vector<std::uint8_t>;
+
+// An MPlay.sys built from the format: magic, header words, BCD password, used entries.
+Bytes ProtectionFileBytes(const std::vector<std::string>& names, std::uint16_t password,
+                          std::uint8_t waitState) {
+    Bytes file(2048, 0);
+    const std::string magic = "Zembar KR512 Protect:MPlay.sys";
+    std::copy(magic.begin(), magic.end(), file.begin());
+    file[32] = 1;
+    file[34] = waitState;
+    file[35] = static_cast<std::uint8_t>(names.size());
+    file[36] = 4;
+    file[38] = 4;
+    file[40] = static_cast<std::uint8_t>(password >> 8);
+    file[41] = static_cast<std::uint8_t>(password & 0xFF);
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const std::size_t entry = 1024 + 64 * k;
+        file[entry] = 0xFF;
+        file[entry + 1] = 0xFF;
+        for (std::size_t i = 0; i < names[k].size(); ++i) {
+            file[entry + 2 + 2 * i] = static_cast<std::uint8_t>(names[k][i]); // ASCII names
+        }
+    }
+    return file;
+}
+
+std::optional<Bytes> ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray content = file.readAll();
+    return Bytes(content.begin(), content.end());
+}
+
+bool CopyTree(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    const QDir source(from);
+    for (const QFileInfo& entry :
+         source.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString target = to + '/' + entry.fileName();
+        if (entry.isDir() ? !CopyTree(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Runs xdotool with args; its standard output, or nullopt when it failed or timed out.
+std::optional<QString> Xdo(const QStringList& args, int timeoutMs = 10000) {
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), args);
+    if (!xdotool.waitForFinished(timeoutMs) || xdotool.exitStatus() != QProcess::NormalExit ||
+        xdotool.exitCode() != 0) {
+        xdotool.kill();
+        xdotool.waitForFinished();
+        return std::nullopt;
+    }
+    return QString::fromLocal8Bit(xdotool.readAllStandardOutput()).trimmed();
+}
+
+// The visible windows whose title is exactly title.
+std::vector<QString> WindowsNamed(const QString& title) {
+    const auto found =
+        Xdo({"search", "--onlyvisible", "--name", '^' + QRegularExpression::escape(title) + '$'});
+    if (!found || found->isEmpty()) {
+        return {};
+    }
+    const QStringList ids = found->split('\n');
+    return {ids.begin(), ids.end()};
+}
+
+bool IsShown(const QString& title, const QString& id) {
+    const std::vector<QString> shown = WindowsNamed(title);
+    return std::find(shown.begin(), shown.end(), id) != shown.end();
+}
+
+// Polls until a visible window titled title, other than except, appears; bounded.
+std::optional<QString> AwaitWindow(const QString& title, const QString& except = {},
+                                   int timeoutMs = kWaitMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    do {
+        for (const QString& id : WindowsNamed(title)) {
+            if (id != except) {
+                return id;
+            }
+        }
+        QThread::msleep(50);
+    } while (!deadline.hasExpired());
+    return std::nullopt;
+}
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        device_ = work_.filePath("device");
+        ASSERT_TRUE(CopyTree(LUNAVIO_DEMO_DIR, device_));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LUNAVIO_SIMULATION", device_ + "/lunavio.sim");
+        environment.insert("LUNAVIO_REGISTRY", device_ + "/hkcu.reg");
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        program_.setProcessEnvironment(environment);
+        program_.setProcessChannelMode(QProcess::ForwardedChannels);
+        program_.start(QCoreApplication::applicationDirPath() + "/private-folder-setup", {});
+        ASSERT_TRUE(program_.waitForStarted(kWaitMs));
+        const auto window = AwaitWindow(kCaption);
+        ASSERT_TRUE(window) << "the window did not appear";
+        window_ = *window;
+    }
+
+    // Clicks at a point of the window's client area.
+    void Click(int x, int y) {
+        ASSERT_TRUE(Xdo({"mousemove", "--window", window_, QString::number(x), QString::number(y),
+                         "click", "1"}));
+    }
+    // Controls by their layout position, clicked at their centre.
+    void ClickSave() { Click(331 + 37, 367 + 12); }
+    void ClickExit() { Click(443 + 37, 367 + 12); }
+
+    // Keys go to the window under the pointer (no window manager runs).
+    void Keys(const QString& window, const QStringList& keys) {
+        ASSERT_TRUE(Xdo(QStringList{"mousemove", "--window", window, "20", "20"} + keys));
+    }
+
+    // Waits for the box titled title and closes it with Return.
+    void ConfirmBox(const QString& title) {
+        const auto box = AwaitWindow(title, window_);
+        ASSERT_TRUE(box) << "no box " << title.toStdString();
+        Keys(*box, {"key", "Return"});
+        const QDeadlineTimer deadline(kWaitMs);
+        while (IsShown(title, *box) && !deadline.hasExpired()) {
+            QThread::msleep(50);
+        }
+        ASSERT_FALSE(IsShown(title, *box)) << "the box stayed open";
+    }
+
+    void PlugOnly(const std::set<char>& letters) {
+        QFile original(device_ + "/lunavio.sim");
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        QByteArray kept;
+        for (const QByteArray& line : original.readAll().split('\n')) {
+            if (line.startsWith('#') || (!line.isEmpty() && letters.count(line[0]))) {
+                kept += line + '\n';
+            }
+        }
+        QSaveFile file(device_ + "/lunavio.sim");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kept);
+        ASSERT_TRUE(file.commit());
+    }
+
+    // Ends the program with "Exit"; true when it ended by itself with 0.
+    bool ExitProgram() {
+        ClickExit();
+        return program_.waitForFinished(kWaitMs) && program_.exitStatus() == QProcess::NormalExit &&
+               program_.exitCode() == 0;
+    }
+
+    QString DrivePath(const char* drive, const char* file) const {
+        return device_ + "/drives/" + drive + '/' + file;
+    }
+
+    QTemporaryDir work_;
+    QString device_;
+    QProcess program_;
+    QString window_;
+};
+
+TEST_F(EndToEndTest, MarkingAFolderAndSavingWritesTheFileTheTelevisionReads) {
+    // Every row is clicked and "Mark as Private" pressed after each: only MUSIC, the one
+    // public row short enough to be marked, enables it.
+    QStringList sweep;
+    for (int y = 60; y < 56 + 236; y += 8) {
+        sweep << "mousemove"
+              << "--window" << window_ << "100" << QString::number(y) << "click"
+              << "1"
+              << "mousemove"
+              << "--window" << window_ << "470"
+              << "92"
+              << "click"
+              << "1";
+    }
+    ASSERT_TRUE(Xdo(sweep, kWaitMs));
+    Click(177 + 30, 311 + 10);
+    Keys(window_, {"key", "Home", "type", "1357"});
+    ClickSave();
+    ConfirmBox("Lunavio Utility");
+    ASSERT_TRUE(ExitProgram());
+
+    // The private folders in the order the list shows them: the root's own order.
+    std::vector<std::string> privateFolders;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(DrivePath("E", "").toStdString())) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_directory() && (name == "PHOTOS" || name == "Movies" || name == "MUSIC")) {
+            privateFolders.push_back(name);
+        }
+    }
+    ASSERT_EQ(privateFolders.size(), 3u);
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+              ProtectionFileBytes(privateFolders, 0x1357, 3));
+}
+
+TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrives) {
+    PlugOnly({'F'});      // E, the chosen drive, is pulled
+    ConfirmBox(kCaption); // "MEDIA (E:\) is not found. Change the current drive to ..."
+
+    // F is chosen now: saving writes F's file with F's own (empty) settings.
+    ClickSave();
+    ConfirmBox("Lunavio Utility");
+    EXPECT_EQ(ReadBytes(DrivePath("F", "MPlay.sys")), ProtectionFileBytes({}, 0, 0));
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+              ReadBytes(LUNAVIO_DEMO_DIR "/drives/E/MPlay.sys"));
+
+    PlugOnly({}); // the device is pulled: the no-drive state, "Save" disabled
+    QThread::msleep(500);
+    ClickSave();
+    EXPECT_FALSE(AwaitWindow("Lunavio Utility", window_, 1000));
+    EXPECT_EQ(program_.state(), QProcess::Running);
+    EXPECT_TRUE(ExitProgram());
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
