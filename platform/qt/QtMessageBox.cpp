@@ -2,7 +2,9 @@
 
 #include "platform/MessageBox.h"
 
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 
 namespace platform {
@@ -14,6 +16,8 @@ void InstallQtMessageBoxes(QWidget* (*owner)()) {
             request.kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon;
         QMessageBox box(icon, QString::fromLocal8Bit(request.title),
                         QString::fromLocal8Bit(request.text), QMessageBox::Ok, parent);
+        // Some styles put a picture on the OK button; the boxes carry none.
+        box.button(QMessageBox::Ok)->setIcon(QIcon());
         box.exec();
     });
 }
