@@ -14,7 +14,6 @@ constexpr std::size_t kMaxShortBase = 8;
 constexpr std::size_t kMaxShortExtension = 3;
 constexpr std::size_t kNameTooLongUnits = 19;
 constexpr std::size_t kSlotPrefixUnits = 3; // "E:\"
-constexpr int kPrivateState = 2;
 constexpr std::size_t kMaxConvertedUnits = kPathUnits - 1;
 
 constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -100,7 +99,7 @@ void AppendRow(const PrivateFolderNames& privateNames, FolderRowSink& list,
     row.nameTooLong = name.size() >= kNameTooLongUnits;
     row.storedName = StoredName(name);
     if (privateNames.Contains(row.storedName))
-        row.stateIndex = kPrivateState;
+        row.stateIndex = kPrivateStateIndex;
     list.AppendFolderRow(std::move(row));
 }
 

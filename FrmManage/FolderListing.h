@@ -10,16 +10,24 @@
 #include <string>
 #include <string_view>
 
+// A row's state index: the padlock marks a private folder; a public one has no state picture.
+inline constexpr int kPrivateStateIndex = 2;
+inline constexpr int kPublicStateIndex = -1;
+
 // One folder row as the window's folder list keeps it.
 struct FolderRow {
     std::u16string name;       // column "Name": the name as the file system reports it
     std::string modified;      // column "Modified": the last-write date text or "(Unknown)"
     bool nameTooLong = false;  // a second sub-item "Name too long" (19 or more UTF-16 units)
     std::u16string storedName; // the name compared with private folders and written by Save
-    int stateIndex = -1;       // 2: private (padlock); -1: public
+    int stateIndex = kPublicStateIndex;
 
     // The number of sub-items: 1 (Modified), 2 with "Name too long".
     int SubItemCount() const { return nameTooLong ? 2 : 1; }
+    // Private is the padlock alone; no other state index counts.
+    bool IsPrivate() const { return stateIndex == kPrivateStateIndex; }
+    // Only a row with the one sub-item "Modified" may be marked private.
+    bool IsMarkable() const { return SubItemCount() == 1; }
 };
 
 // Where the listing puts its rows and the password text.

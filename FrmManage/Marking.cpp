@@ -8,16 +8,10 @@
 
 namespace {
 
-constexpr int kPrivateState = 2;
-constexpr int kPublicState = -1;
 constexpr int kMaxPrivateRows = 16;
 
 bool IsSelected(const TListView& list, int row) {
     return list.selectionModel()->isRowSelected(row, QModelIndex());
-}
-
-bool IsMarkable(const FolderRow& row) {
-    return row.SubItemCount() == 1;
 }
 
 } // namespace
@@ -26,7 +20,7 @@ void TFrmEditProtect::BitBtn1Click() {
     int wouldBePrivate = 0;
     for (int i = 0; i < ListView1->RowCount(); ++i) {
         const FolderRow& row = ListView1->Row(i);
-        if ((IsSelected(*ListView1, i) && IsMarkable(row)) || row.stateIndex == kPrivateState) {
+        if ((IsSelected(*ListView1, i) && row.IsMarkable()) || row.IsPrivate()) {
             ++wouldBePrivate;
         }
     }
@@ -39,8 +33,8 @@ void TFrmEditProtect::BitBtn1Click() {
         if (!IsSelected(*ListView1, i)) {
             continue;
         }
-        if (IsMarkable(ListView1->Row(i))) {
-            ListView1->SetStateIndex(i, kPrivateState);
+        if (ListView1->Row(i).IsMarkable()) {
+            ListView1->SetStateIndex(i, kPrivateStateIndex);
         }
         ListView1->selectionModel()->select(ListView1->model()->index(i, 0),
                                             QItemSelectionModel::Deselect |
@@ -53,7 +47,7 @@ void TFrmEditProtect::BitBtn1Click() {
 void TFrmEditProtect::BitBtn2Click() {
     for (int i = 0; i < ListView1->RowCount(); ++i) {
         if (IsSelected(*ListView1, i)) {
-            ListView1->SetStateIndex(i, kPublicState);
+            ListView1->SetStateIndex(i, kPublicStateIndex);
         }
     }
     BitBtn1->setEnabled(false);

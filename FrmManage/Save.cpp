@@ -15,7 +15,6 @@
 namespace {
 
 constexpr const char* kTitle = "Lunavio Utility";
-constexpr int kPrivateState = 2;
 
 void ShowPasswordRefusal() {
     platform::ShowMessageBox({"Password must be 0000 - 9999", kTitle, platform::BoxOwner::None,
@@ -43,7 +42,7 @@ std::vector<WriterNameSlot> PrivateNames(const TListView& list) {
     std::size_t count = 0;
     for (int i = 0; i < list.RowCount(); ++i) {
         const FolderRow& row = list.Row(i);
-        if (row.stateIndex != kPrivateState) {
+        if (!row.IsPrivate()) {
             continue;
         }
         if (count == names.size()) {
@@ -61,7 +60,7 @@ std::vector<WriterNameSlot> PrivateNames(const TListView& list) {
 std::int32_t PrivateRowCount(const TListView& list) {
     std::int32_t count = 0;
     for (int i = 0; i < list.RowCount(); ++i) {
-        count += list.Row(i).stateIndex == kPrivateState ? 1 : 0;
+        count += list.Row(i).IsPrivate() ? 1 : 0;
     }
     return count;
 }

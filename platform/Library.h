@@ -14,12 +14,9 @@ enum class SystemSearch { Yes, No };
 
 class Library {
 public:
-    // Loads lib<name>.so from the program's own folder, else through the system's library
-    // search. nullopt when it cannot be loaded.
-    static std::optional<Library> Load(std::string_view name);
-
     // Loads lib<name>.so from the first of folders that holds a loadable one, then (with
     // SystemSearch::Yes) through the system's library search. All symbols are bound at load.
+    // nullopt when it cannot be loaded.
     static std::optional<Library> Load(std::string_view name,
                                        const std::vector<std::filesystem::path>& folders,
                                        SystemSearch then = SystemSearch::Yes);

@@ -9,9 +9,6 @@ namespace platform {
 namespace {
 
 constexpr std::string_view kHive = "HKEY_CURRENT_USER";
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
 
 char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -95,19 +92,6 @@ std::vector<std::string> Lines(std::string_view text) {
     if (!current.empty())
         lines.push_back(std::move(current));
     return lines;
-}
-
-std::vector<std::string_view> Split(std::string_view path) {
-    std::vector<std::string_view> parts;
-    while (!path.empty()) {
-        const auto end = path.find('\\');
-        if (end != 0)
-            parts.push_back(path.substr(0, end));
-        if (end == std::string_view::npos)
-            break;
-        path.remove_prefix(end + 1);
-    }
-    return parts;
 }
 
 // A quoted string at the start of s with \\ and \" escapes; s is advanced past it.
@@ -198,9 +182,9 @@ std::optional<RegistryValue> Data(std::string_view s) {
     return RegistryValue{type, std::move(*bytes)};
 }
 
-// The node for a key line's path below the hive, created when create; nullptr for another hive.
+// The node for a key line's path below the hive, created as needed; nullptr for another hive.
 RegistryNode* KeyNode(RegistryNode& root, std::string_view path) {
-    const auto parts = Split(path);
+    const auto parts = SplitKeyPath(path);
     if (parts.empty() || !EqualNoCase(parts[0], kHive))
         return nullptr;
     RegistryNode* node = &root;
@@ -214,7 +198,7 @@ RegistryNode* KeyNode(RegistryNode& root, std::string_view path) {
 }
 
 void DeleteKey(RegistryNode& root, std::string_view path) {
-    const auto parts = Split(path);
+    const auto parts = SplitKeyPath(path);
     if (parts.size() < 2 || !EqualNoCase(parts[0], kHive))
         return;
     RegistryNode* node = &root;
@@ -257,6 +241,19 @@ bool RegistryNameLess::operator()(std::string_view a, std::string_view b) const 
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return static_cast<unsigned char>(Upper(x)) < static_cast<unsigned char>(Upper(y));
     });
+}
+
+std::vector<std::string_view> SplitKeyPath(std::string_view path) {
+    std::vector<std::string_view> parts;
+    while (!path.empty()) {
+        const auto end = path.find('\\');
+        if (end != 0)
+            parts.push_back(path.substr(0, end));
+        if (end == std::string_view::npos)
+            break;
+        path.remove_prefix(end + 1);
+    }
+    return parts;
 }
 
 RegistryNode ParseRegFile(std::string_view bytes) {

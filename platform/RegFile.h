@@ -16,8 +16,13 @@ struct RegistryNameLess {
     using is_transparent = void;
 };
 
+// Value types as a .reg file names them (hex(N) gives type N).
+inline constexpr std::uint32_t kRegSz = 1;
+inline constexpr std::uint32_t kRegBinary = 3;
+inline constexpr std::uint32_t kRegDword = 4;
+
 struct RegistryValue {
-    std::uint32_t type = 0; // REG_SZ 1, REG_BINARY 3, REG_DWORD 4, REG_QWORD 11, hex(N) N
+    std::uint32_t type = 0; // kRegSz, kRegBinary, kRegDword, 11 for a qword, hex(N) N
     std::vector<std::uint8_t> data;
 };
 
@@ -25,6 +30,9 @@ struct RegistryNode {
     std::map<std::string, RegistryNode, RegistryNameLess> subkeys; // first spelling kept
     std::map<std::string, RegistryValue, RegistryNameLess> values; // "" is the default (@)
 };
+
+// Pure: the names of a key path ("SOFTWARE\\Zembar"), empty names between backslashes dropped.
+std::vector<std::string_view> SplitKeyPath(std::string_view path);
 
 // Pure: the HKEY_CURRENT_USER tree of a .reg file's bytes. Accepts a UTF-16LE file with its BOM
 // (regedit's own export) and 8-bit or UTF-8 text, LF or CRLF. The first non-empty line must be

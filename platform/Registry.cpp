@@ -10,8 +10,6 @@ namespace {
 
 // Windows' subkey name buffer, terminator included.
 constexpr std::size_t kSubkeyNameChars = 260;
-constexpr std::uint32_t kRegBinary = 3;
-constexpr std::uint32_t kRegDword = 4;
 
 } // namespace
 
@@ -20,18 +18,11 @@ RegistryKey::RegistryKey(std::shared_ptr<const RegistryNode> root, const Registr
 
 std::optional<RegistryKey> RegistryKey::Open(std::string_view path) const {
     const RegistryNode* node = node_;
-    while (!path.empty()) {
-        const auto end = path.find('\\');
-        const std::string_view part = path.substr(0, end);
-        if (!part.empty()) {
-            const auto it = node->subkeys.find(part);
-            if (it == node->subkeys.end())
-                return std::nullopt;
-            node = &it->second;
-        }
-        if (end == std::string_view::npos)
-            break;
-        path.remove_prefix(end + 1);
+    for (const std::string_view name : SplitKeyPath(path)) {
+        const auto it = node->subkeys.find(name);
+        if (it == node->subkeys.end())
+            return std::nullopt;
+        node = &it->second;
     }
     return RegistryKey(root_, node);
 }

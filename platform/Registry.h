@@ -15,8 +15,8 @@ struct RegistryNode; // one key of a parsed registry file
 // An open key. The file is read when a root key is opened; keys opened below it share it.
 class RegistryKey {
 public:
-    // Opens path (e.g. "SOFTWARE\\Zembar") below HKEY_CURRENT_USER; nullopt when the file or
-    // the key does not exist.
+    // Opens path (e.g. "SOFTWARE\\Zembar") below HKEY_CURRENT_USER; nullopt when the key does
+    // not exist, or the file does not, is no regular file or is larger than 16 MiB.
     static std::optional<RegistryKey> OpenCurrentUser(std::string_view path);
 
     // Opens path below this key; nullopt when it does not exist.

@@ -45,8 +45,10 @@ TEST(DemoDevice, DriveEHoldsAValidProtectionFile) {
 
 TEST(DemoDevice, RegistryNamesTheModelOfTheSimulatedDrives) {
     const auto root = platform::ParseRegFile(ReadAll(LUNAVIO_DEMO_DIR "/hkcu.reg"));
-    const auto zembar = root.subkeys.find("SOFTWARE")->second.subkeys.find("Zembar");
-    ASSERT_NE(zembar, root.subkeys.find("SOFTWARE")->second.subkeys.end());
+    const auto software = root.subkeys.find("SOFTWARE");
+    ASSERT_NE(software, root.subkeys.end());
+    const auto zembar = software->second.subkeys.find("Zembar");
+    ASSERT_NE(zembar, software->second.subkeys.end());
     const auto& model = zembar->second.subkeys.at("KR512").values;
     EXPECT_EQ(model.at("PrivateFolderSupport").data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
     EXPECT_EQ(model.at("VenderID").data, (std::vector<std::uint8_t>{0x17, 0x3B, 0, 0}));

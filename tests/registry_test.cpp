@@ -1,12 +1,17 @@
 #include "platform/RegFile.h"
 #include "platform/Registry.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -179,6 +184,27 @@ TEST_F(RegistryFile, KeysOpenByPathAndTheFileIsReadAgain) {
 TEST_F(RegistryFile, MissingFileMeansNoKey) {
     std::filesystem::remove(file_);
     EXPECT_FALSE(RegistryKey::OpenCurrentUser("SOFTWARE"));
+}
+
+// A pipe in place of the file must neither hang the start-up nor be taken as the file.
+TEST_F(RegistryFile, PipeIsNoFile) {
+    ASSERT_EQ(::mkfifo(file_.c_str(), 0600), 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    // Feeds a valid file to whoever opens the pipe for reading within a second.
+    std::thread writer([path = file_] {
+        const std::string text = std::string(kHeader) + "[HKEY_CURRENT_USER\\SOFTWARE]\n";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (fd >= 0) {
+                [[maybe_unused]] const auto written = ::write(fd, text.data(), text.size());
+                ::close(fd);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
+    EXPECT_FALSE(RegistryKey::OpenCurrentUser("SOFTWARE"));
+    writer.join();
 }
 
 } // namespace

@@ -19,10 +19,6 @@ std::shared_ptr<void> Open(const std::string& file) {
 
 Library::Library(std::shared_ptr<void> handle) : handle_(std::move(handle)) {}
 
-std::optional<Library> Library::Load(std::string_view name) {
-    return Load(name, {ProgramFolder()}, SystemSearch::Yes);
-}
-
 std::optional<Library> Library::Load(std::string_view name,
                                      const std::vector<std::filesystem::path>& folders,
                                      SystemSearch then) {

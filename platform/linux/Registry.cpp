@@ -1,16 +1,18 @@
 #include "platform/Registry.h"
 
 #include "platform/RegFile.h"
+#include "platform/linux/TextFile.h"
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
 namespace platform {
 namespace {
+
+// A list of device models is a few kilobytes; far more is no registry file of this program.
+constexpr std::size_t kMaxRegistryFileBytes = 16 << 20;
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -48,11 +50,11 @@ std::optional<RegistryKey> RegistryKey::OpenCurrentUser(std::string_view path) {
     const auto file = RegistryFilePath();
     if (!file)
         return std::nullopt;
-    std::ifstream in(*file, std::ios::binary);
-    if (!in)
+    // Only a regular file is read: a pipe or device there must not hang the start-up.
+    const auto bytes = linux_detail::ReadSmallTextFile(*file, kMaxRegistryFileBytes);
+    if (!bytes)
         return std::nullopt;
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const auto root = std::make_shared<const RegistryNode>(ParseRegFile(bytes));
+    const auto root = std::make_shared<const RegistryNode>(ParseRegFile(*bytes));
     return RegistryKey(root, root.get()).Open(path);
 }
 
