@@ -8,8 +8,6 @@ namespace {
 
 enum Column { kName, kModified, kMore, kColumns };
 
-constexpr int kPrivateState = 2;
-
 QPixmap Blank(QSize size) {
     QPixmap blank(size);
     blank.fill(Qt::transparent);
@@ -93,7 +91,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
         }
     case Qt::DecorationRole:
         if (index.column() == kName) {
-            return row.stateIndex == kPrivateState ? privatePicture_ : publicPicture_;
+            return row.IsPrivate() ? privatePicture_ : publicPicture_;
         }
         return {};
     case Qt::TextAlignmentRole:

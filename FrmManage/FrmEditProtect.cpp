@@ -207,7 +207,7 @@ void TFrmEditProtect::ListView1Click() {
         if (row.stateIndex > 0) {
             markPublic = true;
         } else {
-            markPrivate = row.SubItemCount() == 1;
+            markPrivate = row.IsMarkable();
         }
     }
     BitBtn1->setEnabled(markPrivate);

@@ -80,13 +80,23 @@ TEST(IsShortName, FollowsTheEightDotThreeRules) {
         std::u16string_view name;
         bool expected;
     } cases[] = {
-        {u"MUSIC", true},          {u"PHOTOS07", true},      {u"README.TXT", true},
-        {u"AB C", true},           {u"NOTES.", true},        {u"", true},
-        {u".TXT", true},           {u"AB\u00c9C", true}, // a unit of 127 or more separates like a
-                                                         // dot
-        {u"MUSICFILES", false},    {u"ABCDEFGHI.TX", false}, {u"A.B.C", false},
-        {u"PHOTO.JPEG", false},    {u"README.T X", false},   {u"my music", false},
-        {u"\u00e9t\u00e9", false}, {u"AB.C\u007f", false},
+        {u"MUSIC", true},
+        {u"PHOTOS07", true},
+        {u"README.TXT", true},
+        {u"AB C", true},
+        {u"NOTES.", true},
+        {u"", true},
+        {u".TXT", true},
+        {u"AB\u00c9C", true}, // a unit of 127 or more separates like a
+                              // dot
+        {u"MUSICFILES", false},
+        {u"ABCDEFGHI.TX", false},
+        {u"A.B.C", false},
+        {u"PHOTO.JPEG", false},
+        {u"README.T X", false},
+        {u"my music", false},
+        {u"\u00e9t\u00e9", false},
+        {u"AB.C\u007f", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsShortName(c.name), c.expected) << std::string(c.name.begin(), c.name.end());

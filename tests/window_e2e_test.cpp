@@ -239,8 +239,8 @@ TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrive
     EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
               ReadBytes(LUNAVIO_DEMO_DIR "/drives/E/MPlay.sys"));
 
-    PlugOnly({}); // the device is pulled: the no-drive state, "Save" disabled
-    QThread::msleep(500);
+    PlugOnly({});          // the device is pulled: the no-drive state, "Save" disabled
+    QThread::msleep(2000); // the refresh has no outward sign; give a loaded machine time
     ClickSave();
     EXPECT_FALSE(AwaitWindow("Lunavio Utility", window_, 1000));
     EXPECT_EQ(program_.state(), QProcess::Running);
