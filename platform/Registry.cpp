@@ -41,7 +41,8 @@ std::optional<std::uint32_t> RegistryKey::QueryDword(std::string_view name) cons
     if (it == node_->values.end())
         return std::nullopt;
     const RegistryValue& v = it->second;
-    if (v.data.size() != 4 || (v.type != kRegDword && v.type != kRegBinary))
+    // Whatever its type, as a 4-byte query buffer takes it: a three-letter string is a number.
+    if (v.data.size() != 4)
         return std::nullopt;
     return static_cast<std::uint32_t>(v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
                                       (static_cast<std::uint32_t>(v.data[3]) << 24));

@@ -154,8 +154,8 @@ TEST_F(RegistryFile, SubkeyNameMustFitTheBuffer) {
 
 TEST_F(RegistryFile, DwordOnlyForFourBytes) {
     Write("[HKEY_CURRENT_USER\\S]\n\"D\"=dword:00000512\n\"H\"=hex:17,3b,00,00\n"
-          "\"H4\"=hex(4):01,00,00,00\n\"Q\"=hex(b):01,00,00,00,00,00,00,00\n\"S\"=\"abc\"\n"
-          "\"H3\"=hex:01,02,03\n");
+          "\"H4\"=hex(4):01,00,00,00\n\"Q\"=hex(b):01,00,00,00,00,00,00,00\n\"S\"=\"abcd\"\n"
+          "\"H3\"=hex:01,02,03\n\"S3\"=\"abc\"\n");
     const auto key = RegistryKey::OpenCurrentUser("s");
     ASSERT_TRUE(key);
     EXPECT_EQ(key->QueryDword("D"), 0x512u);
@@ -164,6 +164,7 @@ TEST_F(RegistryFile, DwordOnlyForFourBytes) {
     EXPECT_EQ(key->QueryDword("Q"), std::nullopt);
     EXPECT_EQ(key->QueryDword("S"), std::nullopt);
     EXPECT_EQ(key->QueryDword("H3"), std::nullopt);
+    EXPECT_EQ(key->QueryDword("S3"), 0x00636261u); // "abc" and its terminator
     EXPECT_EQ(key->QueryDword("missing"), std::nullopt);
 }
 
