@@ -28,7 +28,8 @@ enum class ReplaceStep { Create, Write, Flush, Replace };
 // flushed to the medium, then renamed over the old one. True when the drive holds the new
 // file; false when it still holds the old one (or none, if there was none), and no temporary
 // file is left. Only a regular file or no file is replaced: a folder, link or device of that
-// name is refused and left as it is.
+// name is refused and left as it is, and so is a read-only file (no write permission for
+// anyone). The new file keeps the old one's permissions.
 bool ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes);
 
 // Test seam: makes the given step of every later ReplaceFile fail (nullopt: none).

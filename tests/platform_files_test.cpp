@@ -85,6 +85,21 @@ TEST_F(ReplaceFileTest, EachFailingStepLeavesTheOldFileAndNoTemporary) {
     EXPECT_TRUE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("ok")));
 }
 
+TEST_F(ReplaceFileTest, KeepsTheOldPermissionsAndLeavesAReadOnlyFileAlone) {
+    namespace fs = std::filesystem;
+    const fs::path file = e_ / "MPlay.sys";
+    WriteFile(file, "old");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_TRUE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("new")));
+    EXPECT_EQ(fs::status(file).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("newer")));
+    EXPECT_EQ(ReadFile(file), "new");
+    EXPECT_EQ(FolderNames(e_), std::vector<std::string>{"MPlay.sys"});
+}
+
 TEST_F(ReplaceFileTest, FailureWithoutAnOldFileLeavesNone) {
     platform::FailReplaceStepForTesting(ReplaceStep::Flush);
     EXPECT_FALSE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("new")));

@@ -105,9 +105,11 @@ bool ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes
     if (!target || target->filename().empty()) {
         return false;
     }
-    // Only a regular file is replaced: a folder or a link of that name stays as it is.
+    // Only a regular file is replaced: a folder or a link of that name stays as it is. A file
+    // that nobody may write is read-only, as on FAT with its read-only attribute: it stays too.
     struct stat st {};
-    if (::lstat(target->c_str(), &st) == 0 ? !S_ISREG(st.st_mode) : errno != ENOENT) {
+    const bool exists = ::lstat(target->c_str(), &st) == 0;
+    if (exists ? !S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 : errno != ENOENT) {
         return false;
     }
     if (Fails(ReplaceStep::Create)) {
@@ -118,6 +120,10 @@ bool ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes
         return false;
     }
     auto& [temporary, fd] = *created;
+    // The new file takes the old one's permissions; a first file gets the usual ones.
+    if (exists) {
+        ::fchmod(fd.get(), st.st_mode & 07777);
+    }
     // A failing write stops halfway, as a full medium would.
     const bool failWrite = Fails(ReplaceStep::Write);
     const bool written =
