@@ -15,9 +15,9 @@ constexpr int kPositions = 4;
 } // namespace
 
 TMaskEdit::TMaskEdit(QWidget* parent) : QLineEdit(parent) {
-    // Qt's '9' is a required digit; the blank shown in an empty position is a space.
+    // Qt's '9' is a required digit; the blank shown in an empty position is a space. The mask
+    // also caps the text at its four positions.
     setInputMask(QStringLiteral("9999; "));
-    setMaxLength(kPositions);
 }
 
 std::string TMaskEdit::EditText() const {
