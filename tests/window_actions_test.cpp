@@ -1,6 +1,7 @@
 // Marking, saving and following the device, driven as a user drives the window: real widgets,
 // clicks and keys, offscreen, on a simulated machine whose drives the tests plug and pull.
 
+#include "ExpectedProtectionFile.h"
 #include "FrmManage/FrmEditProtect.h"
 #include "app/DriveTable.h"
 #include "platform/DeviceNotices.h"
@@ -73,30 +74,7 @@ private:
 
 using Bytes = std::vector<std::uint8_t>;
 
-// An MPlay.sys built from the format: magic, header words, BCD password, used entries.
-Bytes ProtectionFileBytes(const std::vector<std::u16string>& names, std::uint16_t password,
-                          std::uint8_t waitState) {
-    Bytes file(2048, 0);
-    const std::string magic = "Zembar KR512 Protect:MPlay.sys";
-    std::copy(magic.begin(), magic.end(), file.begin());
-    file[32] = 1;
-    file[34] = waitState;
-    file[35] = static_cast<std::uint8_t>(names.size());
-    file[36] = 4;
-    file[38] = 4;
-    file[40] = static_cast<std::uint8_t>(password >> 8);
-    file[41] = static_cast<std::uint8_t>(password & 0xFF);
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        const std::size_t entry = 1024 + 64 * k;
-        file[entry] = 0xFF;
-        file[entry + 1] = 0xFF;
-        for (std::size_t i = 0; i < names[k].size(); ++i) {
-            file[entry + 2 + 2 * i] = static_cast<std::uint8_t>(names[k][i] & 0xFF);
-            file[entry + 3 + 2 * i] = static_cast<std::uint8_t>(names[k][i] >> 8);
-        }
-    }
-    return file;
-}
+using lunavio_test::ProtectionFileBytes;
 
 QString DrivePath(const char* drive, const char* file = nullptr) {
     QString path = machineRoot + '/' + drive;

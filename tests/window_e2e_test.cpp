@@ -1,6 +1,8 @@
 // The program as a user meets it: started on a copy of the demo device under an X server,
 // driven with real mouse clicks and keys through xdotool.
 
+#include "ExpectedProtectionFile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -26,29 +28,7 @@ const QString kCaption = QStringLiteral("Private folder setup Ver.1.01");
 
 using Bytes = std::vector<std::uint8_t>;
 
-// An MPlay.sys built from the format: magic, header words, BCD password, used entries.
-Bytes ProtectionFileBytes(const std::vector<std::string>& names, std::uint16_t password,
-                          std::uint8_t waitState) {
-    Bytes file(2048, 0);
-    const std::string magic = "Zembar KR512 Protect:MPlay.sys";
-    std::copy(magic.begin(), magic.end(), file.begin());
-    file[32] = 1;
-    file[34] = waitState;
-    file[35] = static_cast<std::uint8_t>(names.size());
-    file[36] = 4;
-    file[38] = 4;
-    file[40] = static_cast<std::uint8_t>(password >> 8);
-    file[41] = static_cast<std::uint8_t>(password & 0xFF);
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        const std::size_t entry = 1024 + 64 * k;
-        file[entry] = 0xFF;
-        file[entry + 1] = 0xFF;
-        for (std::size_t i = 0; i < names[k].size(); ++i) {
-            file[entry + 2 + 2 * i] = static_cast<std::uint8_t>(names[k][i]); // ASCII names
-        }
-    }
-    return file;
-}
+using lunavio_test::ProtectionFileBytes;
 
 std::optional<Bytes> ReadBytes(const QString& path) {
     QFile file(path);
@@ -215,12 +195,12 @@ TEST_F(EndToEndTest, MarkingAFolderAndSavingWritesTheFileTheTelevisionReads) {
     ASSERT_TRUE(ExitProgram());
 
     // The private folders in the order the list shows them: the root's own order.
-    std::vector<std::string> privateFolders;
+    std::vector<std::u16string> privateFolders;
     for (const auto& entry :
          std::filesystem::directory_iterator(DrivePath("E", "").toStdString())) {
         const std::string name = entry.path().filename().string();
         if (entry.is_directory() && (name == "PHOTOS" || name == "Movies" || name == "MUSIC")) {
-            privateFolders.push_back(name);
+            privateFolders.push_back(std::u16string(name.begin(), name.end())); // ASCII
         }
     }
     ASSERT_EQ(privateFolders.size(), 3u);
