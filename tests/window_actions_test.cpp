@@ -1,8 +1,8 @@
 // Marking, saving and following the device, driven as a user drives the window: real widgets,
 // clicks and keys, offscreen, on a simulated machine whose drives the tests plug and pull.
 
-#include "ExpectedProtectionFile.h"
 #include "FrmManage/FrmEditProtect.h"
+#include "ProtectionFileFixtures.h"
 #include "app/DriveTable.h"
 #include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
@@ -72,7 +72,8 @@ private:
     platform::MessageBoxHandler previous_;
 };
 
-using Bytes = std::vector<std::uint8_t>;
+using lunavio_test::Bytes;
+using lunavio_test::ReadBytes;
 
 using lunavio_test::ProtectionFileBytes;
 
@@ -85,15 +86,6 @@ void WriteBytes(const QString& path, const Bytes& bytes) {
     std::ofstream(path.toStdString(), std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
-}
-
-std::optional<Bytes> ReadBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const QByteArray content = file.readAll();
-    return Bytes(content.begin(), content.end());
 }
 
 // Simulation lines of the device's drives (all of one USB device named in the registry).

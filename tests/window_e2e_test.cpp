@@ -1,7 +1,7 @@
 // The program as a user meets it: started on a copy of the demo device under an X server,
 // driven with real mouse clicks and keys through xdotool.
 
-#include "ExpectedProtectionFile.h"
+#include "ProtectionFileFixtures.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -26,18 +26,10 @@ namespace {
 constexpr int kWaitMs = 30000; // the program under AddressSanitizer starts slowly
 const QString kCaption = QStringLiteral("Private folder setup Ver.1.01");
 
-using Bytes = std::vector<std::uint8_t>;
+using lunavio_test::Bytes;
+using lunavio_test::ReadBytes;
 
 using lunavio_test::ProtectionFileBytes;
-
-std::optional<Bytes> ReadBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return std::nullopt;
-    }
-    const QByteArray content = file.readAll();
-    return Bytes(content.begin(), content.end());
-}
 
 bool CopyTree(const QString& from, const QString& to) {
     QDir().mkpath(to);

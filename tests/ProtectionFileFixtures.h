@@ -1,18 +1,23 @@
 #pragma once
-// An MPlay.sys built straight from the format, independent of the encoder under test:
-// magic, header words, BCD password big-endian, used entries with their mark and UTF-16LE name.
+// What the window tests compare saved files with.
 
+#include <QFile>
+#include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace lunavio_test {
 
-inline std::vector<std::uint8_t> ProtectionFileBytes(const std::vector<std::u16string>& names,
-                                                     std::uint16_t password,
-                                                     std::uint8_t waitState) {
-    std::vector<std::uint8_t> file(2048, 0);
+using Bytes = std::vector<std::uint8_t>;
+
+// An MPlay.sys built straight from the format, independent of the encoder under test:
+// magic, header words, BCD password big-endian, used entries with their mark and UTF-16LE name.
+inline Bytes ProtectionFileBytes(const std::vector<std::u16string>& names, std::uint16_t password,
+                                 std::uint8_t waitState) {
+    Bytes file(2048, 0);
     const std::string magic = "Zembar KR512 Protect:MPlay.sys";
     std::copy(magic.begin(), magic.end(), file.begin());
     file[32] = 1;
@@ -32,6 +37,16 @@ inline std::vector<std::uint8_t> ProtectionFileBytes(const std::vector<std::u16s
         }
     }
     return file;
+}
+
+// A file's whole content; nullopt when it cannot be opened.
+inline std::optional<Bytes> ReadBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray content = file.readAll();
+    return Bytes(content.begin(), content.end());
 }
 
 } // namespace lunavio_test
