@@ -1,5 +1,6 @@
 #include "FrmManage/FolderListing.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/Drives.h"
 
 #include <algorithm>
@@ -44,8 +45,7 @@ std::u16string StoredName(std::u16string_view name) {
     if (hasLower && std::any_of(name.begin(), name.end(), isUpper))
         return stored;
     for (char16_t& unit : stored) {
-        if (isLower(unit))
-            unit = static_cast<char16_t>(unit - u'a' + u'A');
+        unit = platform::AsciiUpper(unit);
     }
     return stored;
 }

@@ -1,6 +1,7 @@
 #include "FrmManage/FrmEditProtect.h"
 
 #include "FrmManage/Pictures.h"
+#include "platform/AsciiCase.h"
 #include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
@@ -14,7 +15,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
-#include <cctype>
 #include <exception>
 #include <string>
 #include <utility>
@@ -71,8 +71,7 @@ bool IsFatFileSystem(std::string_view fileSystemName) {
         return false;
     }
     std::string prefix(fileSystemName.substr(0, 3));
-    std::transform(prefix.begin(), prefix.end(), prefix.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(prefix.begin(), prefix.end(), prefix.begin(), platform::AsciiUpper<char>);
     return prefix == "FAT";
 }
 

@@ -1,6 +1,7 @@
 #include "Hdddevctrl/Hdddevctrl.h"
 
 #include "Hdddevctrl/DeviceDiscovery.h"
+#include "platform/AsciiCase.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
@@ -154,9 +155,7 @@ int DeviceDiscovery::GetDrives(DeviceDriveList& list) {
             if (c == '\0') {
                 break;
             }
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - 'a' + 'A');
-            }
+            c = platform::AsciiUpper(c);
         }
     }
 

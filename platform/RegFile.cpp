@@ -1,5 +1,7 @@
 #include "platform/RegFile.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 #include <charconv>
 #include <optional>
@@ -9,10 +11,6 @@ namespace platform {
 namespace {
 
 constexpr std::string_view kHive = "HKEY_CURRENT_USER";
-
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return !RegistryNameLess{}(a, b) && !RegistryNameLess{}(b, a);
@@ -239,7 +237,8 @@ void ValueLine(RegistryNode& key, std::string_view line) {
 
 bool RegistryNameLess::operator()(std::string_view a, std::string_view b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(Upper(x)) < static_cast<unsigned char>(Upper(y));
+        return static_cast<unsigned char>(AsciiUpper(x)) <
+               static_cast<unsigned char>(AsciiUpper(y));
     });
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Drives.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/linux/RealDrives.h"
 #include "platform/linux/Simulation.h"
 #include "platform/linux/TextFile.h"
@@ -41,10 +42,7 @@ std::optional<char> LetterOf(std::string_view drivePath) {
         (drivePath[2] != '\\' && drivePath[2] != '/')) {
         return std::nullopt;
     }
-    const char c = drivePath[0];
-    if (c >= 'a' && c <= 'z') {
-        return static_cast<char>(c - 'a' + 'A');
-    }
+    const char c = AsciiUpper(drivePath[0]);
     if (c >= 'A' && c <= 'Z') {
         return c;
     }

@@ -1,5 +1,7 @@
 #include "platform/linux/LetterMap.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 #include <array>
 #include <bitset>
@@ -26,10 +28,6 @@ bool TakesLetter(const VolumeCandidate& candidate) {
         return false;
     }
     return candidate.device->removable || candidate.device->usb;
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 } // namespace
@@ -96,7 +94,7 @@ std::vector<MappedVolume> UpdateLetterMap(const std::vector<MappedVolume>& previ
 
 std::string FileSystemName(std::string_view fsType) {
     std::string lower(fsType);
-    std::transform(lower.begin(), lower.end(), lower.begin(), Lower);
+    std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower<char>);
     const bool fuse = lower.starts_with("fuse");
     if (lower == "vfat" || lower == "msdos") {
         return "FAT32";
@@ -108,9 +106,7 @@ std::string FileSystemName(std::string_view fsType) {
         return "NTFS";
     }
     std::string upper(fsType);
-    std::transform(upper.begin(), upper.end(), upper.begin(), [](char c) {
-        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    });
+    std::transform(upper.begin(), upper.end(), upper.begin(), AsciiUpper<char>);
     return upper;
 }
 
@@ -119,7 +115,7 @@ std::string DecodeUdevName(std::string_view name) {
         if (c >= '0' && c <= '9') {
             return c - '0';
         }
-        c = Lower(c);
+        c = AsciiLower(c);
         return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
     };
     std::string out;
