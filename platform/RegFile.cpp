@@ -1,6 +1,7 @@
 #include "platform/RegFile.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,24 +15,6 @@ constexpr std::string_view kHive = "HKEY_CURRENT_USER";
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return !RegistryNameLess{}(a, b) && !RegistryNameLess{}(b, a);
-}
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 // The text as 8-bit/UTF-8: a UTF-16LE file (BOM FF FE) is converted, a UTF-8 BOM dropped.

@@ -1,5 +1,7 @@
 #include "platform/linux/TextConversion.h"
 
+#include "platform/Utf8.h"
+
 namespace platform::linux_detail {
 namespace {
 
@@ -100,21 +102,7 @@ std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
             }
             point = 0x10000 + ((point - 0xD800) << 10) + (text[++i] - 0xDC00);
         }
-        if (point < 0x80) {
-            narrow.push_back(static_cast<char>(point));
-        } else if (point < 0x800) {
-            narrow.push_back(static_cast<char>(0xC0 | (point >> 6)));
-            narrow.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-        } else if (point < 0x10000) {
-            narrow.push_back(static_cast<char>(0xE0 | (point >> 12)));
-            narrow.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-            narrow.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-        } else {
-            narrow.push_back(static_cast<char>(0xF0 | (point >> 18)));
-            narrow.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-            narrow.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-            narrow.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-        }
+        AppendUtf8(narrow, point);
     }
     return narrow;
 }
