@@ -1,20 +1,47 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need. Safe to run again:
-# it asks apt only for what is missing.
+# Installs the Debian packages that the named groups need (all groups when none is named).
+# Safe to run again: it asks apt only for what is missing.
+#
+#   bash scripts/install-deps.sh build     # what the program and the demo need
+#   bash scripts/install-deps.sh           # everything: build, tests, fuzzing, Windows, package
 set -euo pipefail
 
-packages=(
-    cmake ninja-build g++ pkg-config ccache clang-format
-    qt6-base-dev qt6-base-dev-tools libgl-dev
-    googletest libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool x11-utils imagemagick
-)
+declare -A group
+
+# The program, the command-line companion and the demo window.
+group[build]="cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-dev-tools libgl-dev
+    libcli11-dev nlohmann-json3-dev xvfb xauth"
+
+# The test suite and the benchmarks.
+group[test]="clang-format googletest libgtest-dev libgmock-dev libbenchmark-dev
+    xdotool x11-utils imagemagick"
+
+# The window's end-to-end and accessibility checks.
+group[window]=""
+
+# Fuzzing with libFuzzer.
+group[fuzz]=""
+
+# The Windows cross-build and its tests under Wine.
+group[windows]=""
+
+# The Debian package and the checks on it.
+group[package]=""
+
+names=("$@")
+[ ${#names[@]} -gt 0 ] || names=(build test window fuzz windows package)
 
 missing=()
-for p in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-        missing+=("$p")
+for name in "${names[@]}"; do
+    if [ -z "${group[$name]+set}" ]; then
+        echo "install-deps.sh: no group '$name' (groups: ${!group[*]})" >&2
+        exit 2
     fi
+    for p in ${group[$name]}; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
