@@ -2,6 +2,7 @@
 // clicks and keys, offscreen, on a simulated machine whose drives the tests plug and pull.
 
 #include "FrmManage/FrmEditProtect.h"
+#include "OffscreenPlatform.h"
 #include "ProtectionFileFixtures.h"
 #include "app/DriveTable.h"
 #include "platform/DeviceNotices.h"
@@ -800,6 +801,7 @@ int main(int argc, char* argv[]) {
     qputenv("LUNAVIO_SIMULATION", (machineRoot + "/lunavio.sim").toLocal8Bit());
     qputenv("LUNAVIO_REGISTRY", (machineRoot + "/hkcu.reg").toLocal8Bit());
 
+    lunavio_test::UseOffscreenPlatformUnlessChosen();
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
