@@ -177,7 +177,7 @@ int DeviceDiscovery::GetDrives(DeviceDriveList& list) {
 }
 
 DeviceDiscovery& ProcessDeviceDiscovery() {
-    static DeviceDiscovery discovery({platform::ProgramFolder()}, platform::SystemSearch::Yes);
+    static DeviceDiscovery discovery({platform::LibraryFolder()}, platform::SystemSearch::Yes);
     return discovery;
 }
 

@@ -30,7 +30,9 @@ private:
     std::shared_ptr<void> handle_;
 };
 
-// The folder the running program was loaded from; empty when it cannot be found.
-std::filesystem::path ProgramFolder();
+// The folder of the program's own shared libraries: the one the platform library was loaded
+// from. Beside the program in the build folder, the private library folder once installed.
+// Empty when it cannot be found.
+std::filesystem::path LibraryFolder();
 
 } // namespace platform
