@@ -113,5 +113,6 @@ private:
     std::uint32_t count_ = 0;                 // the count the library left
 };
 
-// The instance GetDeviceDrives and LoadDeviceInfoLibrary use: the program's folder first.
+// The instance GetDeviceDrives and LoadDeviceInfoLibrary use: the program's own library folder
+// first.
 DeviceDiscovery& ProcessDeviceDiscovery();

@@ -183,7 +183,7 @@ int DeviceDiscovery::Discover(DeviceDriveList& list) {
 }
 
 DeviceDiscovery& ProcessDeviceDiscovery() {
-    static DeviceDiscovery discovery({platform::ProgramFolder()}, platform::SystemSearch::Yes);
+    static DeviceDiscovery discovery({platform::LibraryFolder()}, platform::SystemSearch::Yes);
     return discovery;
 }
 

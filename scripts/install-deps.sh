@@ -26,7 +26,7 @@ group[fuzz]=""
 group[windows]=""
 
 # The Debian package and the checks on it.
-group[package]=""
+group[package]="dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin"
 
 names=("$@")
 [ ${#names[@]} -gt 0 ] || names=(build test window fuzz windows package)

@@ -1,5 +1,6 @@
 // The program as a user meets it: started on a copy of the demo device under an X server,
-// driven with real mouse clicks and keys through xdotool.
+// driven with real mouse clicks and keys through xdotool. LUNAVIO_PROGRAM names the program
+// to run when it is not the one beside this test, e.g. an installed one.
 
 #include "ProtectionFileFixtures.h"
 
@@ -30,6 +31,12 @@ using lunavio_test::Bytes;
 using lunavio_test::ReadBytes;
 
 using lunavio_test::ProtectionFileBytes;
+
+QString Program() {
+    const QString named = qEnvironmentVariable("LUNAVIO_PROGRAM");
+    return named.isEmpty() ? QCoreApplication::applicationDirPath() + "/private-folder-setup"
+                           : named;
+}
 
 bool CopyTree(const QString& from, const QString& to) {
     QDir().mkpath(to);
@@ -103,8 +110,7 @@ protected:
         environment.insert("QT_QPA_PLATFORM", "xcb");
         program_.setProcessEnvironment(environment);
         program_.setProcessChannelMode(QProcess::ForwardedChannels);
-        program_.start(QCoreApplication::applicationDirPath() + "/private-folder-setup",
-                       Arguments());
+        program_.start(Program(), Arguments());
         ASSERT_TRUE(program_.waitForStarted(kWaitMs));
         const auto window = AwaitWindow(kCaption);
         ASSERT_TRUE(window) << "the window did not appear";
@@ -202,6 +208,27 @@ TEST_F(EndToEndTest, MarkingAFolderAndSavingWritesTheFileTheTelevisionReads) {
     ASSERT_EQ(privateFolders.size(), 3u);
     EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
               ProtectionFileBytes(privateFolders, 0x1357, 3));
+}
+
+// The program's own libraries come from its own tree (the build folder, or the tree it was
+// installed into), not from wherever else a copy lies.
+TEST_F(EndToEndTest, TheProgramRunsOnTheLibrariesOfItsOwnTree) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program_.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    std::set<QString> mapped;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString file = QString::fromLocal8Bit(line.mid(line.indexOf('/')));
+        if (file.endsWith("/liblunavio_platform.so") || file.endsWith("/libDeviceInfo.so")) {
+            mapped.insert(file);
+        }
+    }
+    const QString tree = QFileInfo(QFileInfo(Program()).canonicalPath()).path() + '/';
+    ASSERT_EQ(mapped.size(), 2u) << "the platform and the device library, each once";
+    for (const QString& file : mapped) {
+        EXPECT_TRUE(file.startsWith(tree))
+            << file.toStdString() << " lies outside " << tree.toStdString();
+    }
+    EXPECT_TRUE(ExitProgram());
 }
 
 TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrives) {
