@@ -1,6 +1,7 @@
 #include "FrmManage/FrmEditProtect.h"
 
 #include "FrmManage/Pictures.h"
+#include "Hdddevctrl/DiscoveryDiagnosis.h"
 #include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
@@ -146,6 +147,8 @@ TFrmEditProtect::TFrmEditProtect() : ImageList1{DrivePicture(), FolderPicture(),
 
 void TFrmEditProtect::FillDriveSelector(const DriveTableArray& table, int count) {
     ComboBox1->clear();
+    ComboBox1->setToolTip({}); // the no-drive state's reason no longer holds
+    ComboBox1->setAccessibleDescription({});
     const auto entries = static_cast<std::size_t>(std::clamp<int>(count, 0, kDriveTableEntries));
     for (std::size_t i = 0; i < entries && table[i].DriveLetter != 0; ++i) {
         const std::string label = FormatDriveLabel(static_cast<char>(table[i].DriveLetter));
@@ -268,4 +271,9 @@ void SetNoDriveState(TFrmEditProtect& window) {
     window.ListView1->Clear();
     window.BitBtn4->setEnabled(false);
     window.ComboBox1->setEditText(QStringLiteral(" --- No avaliable drive ---"));
+    // Why, from what the discovery that found nothing saw.
+    const QString why =
+        QString::fromLocal8Bit(NoDriveReason(DiagnoseDiscovery(ProcessDeviceDiscovery())));
+    window.ComboBox1->setToolTip(why);
+    window.ComboBox1->setAccessibleDescription(why);
 }

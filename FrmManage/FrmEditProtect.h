@@ -114,5 +114,6 @@ extern TFrmEditProtect* FrmEditProtect;
 int RunSetupWindow(int count, const DriveTableArray& table);
 
 // The no-drive state: no selector entries, the text " --- No avaliable drive ---", an empty
-// list and "Save" disabled; everything else stays as it was.
+// list and "Save" disabled; the selector's tooltip and accessible description say why the
+// last discovery found no drive. Everything else stays as it was.
 void SetNoDriveState(TFrmEditProtect& window);

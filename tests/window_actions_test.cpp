@@ -692,6 +692,32 @@ TEST_F(WindowActionsTest, AWindowOpenedWithoutDrivesRecordsTheVersionBeforeListi
     EXPECT_FALSE(VolumeIsFat); // only the start-up sets it
 }
 
+TEST_F(WindowActionsTest, TheNoDriveStateSaysWhyAndNamesTheCommandForDetails) {
+    const auto why = [this] {
+        EXPECT_EQ(w.ComboBox1->currentText(), " --- No avaliable drive ---");
+        EXPECT_EQ(w.ComboBox1->accessibleDescription(), w.ComboBox1->toolTip());
+        return w.ComboBox1->toolTip().toStdString();
+    };
+    PlugDrives({"E\te\tUSB\\VID_9999&PID_9999\\1\n"});
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No supported disk is among the mounted volumes; run \"private-folders "
+                     "drives\" for details.");
+
+    const QString registry = machineRoot + "/hkcu.reg";
+    QFile::rename(registry, registry + ".away");
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No model list was found (looked for " + registry.toStdString() +
+                         "); run \"private-folders drives\" for details.");
+
+    QFile::rename(registry + ".away", registry);
+    PlugDrives({kDriveE});
+    Notify();
+    EXPECT_TRUE(w.ComboBox1->toolTip().isEmpty());
+    EXPECT_TRUE(w.ComboBox1->accessibleDescription().isEmpty());
+}
+
 TEST_F(WindowActionsTest, TypedSelectorTextChoosesTheEntryOfExactlyThatTextWithoutAMessage) {
     struct Case {
         const char* typed;
