@@ -82,7 +82,11 @@ DeviceDiscovery::DeviceDiscovery(std::vector<std::filesystem::path> folders,
                                  platform::SystemSearch then)
     : folders_(std::move(folders)), then_(then) {}
 
+DeviceDiscovery::DeviceDiscovery(EntryPoints entryPoints)
+    : then_(platform::SystemSearch::No), entry_(entryPoints) {}
+
 bool DeviceDiscovery::LoadLibrary() {
+    entry_ = {};
     library_ = platform::Library::Load("DeviceInfo", folders_, then_);
     if (!library_) {
         ShowLoaderError("Load DeviceInfo.dll failed.");
@@ -93,7 +97,6 @@ bool DeviceDiscovery::LoadLibrary() {
                    [this](const char* name) { return library_->Symbol(name); });
     if (std::find(found.begin(), found.end(), nullptr) != found.end()) {
         library_.reset();
-        entry_ = {};
         ShowLoaderError("Load function of DeviceInfo.dll failed.");
         return false;
     }
@@ -135,7 +138,7 @@ bool DeviceDiscovery::FetchRecords() {
 }
 
 int DeviceDiscovery::GetDrives(DeviceDriveList& list) {
-    if (!library_ && !LoadLibrary()) {
+    if (entry_.isDevExist2 == nullptr && !LoadLibrary()) {
         return -1;
     }
     const auto key = platform::RegistryKey::OpenCurrentUser("SOFTWARE\\Zembar");
