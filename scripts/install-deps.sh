@@ -20,7 +20,7 @@ group[test]="clang-format googletest libgtest-dev libgmock-dev libbenchmark-dev
 group[window]=""
 
 # Fuzzing with libFuzzer.
-group[fuzz]=""
+group[fuzz]="clang llvm libclang-rt-14-dev"
 
 # The Windows cross-build and its tests under Wine.
 group[windows]=""
