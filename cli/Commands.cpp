@@ -461,13 +461,14 @@ int RunSet(const SetRequest& request, bool json, std::ostream& out) {
 
     const std::vector<WriterNameSlot> names = PrivateNameSlots(rows);
     const auto waitState = static_cast<std::uint8_t>(entry.WaitState & 0xFF);
-    const WriteOutcome outcome = WriteProtectionFile(
-        letter, static_cast<std::int32_t>(names.size()), password, names, waitState);
-    if (outcome == WriteOutcome::Refused) {
+    const WriteResult result = WriteProtectionFile(letter, static_cast<std::int32_t>(names.size()),
+                                                   password, names, waitState);
+    if (result.outcome == WriteOutcome::Refused) {
         return kExitRefused; // the writer has said why
     }
-    if (outcome == WriteOutcome::Failed) {
-        Complain("Could not write " + Root(letter) + "MPlay.sys; the drive keeps its old settings");
+    if (result.outcome == WriteOutcome::Failed) {
+        Complain("Could not write " + Root(letter) + "MPlay.sys. " +
+                 SaveFailureCause(result.failure) + " The drive keeps its old settings.");
         return kExitRefused;
     }
 

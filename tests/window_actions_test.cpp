@@ -450,11 +450,8 @@ TEST_F(WindowActionsTest, SaveChecksTheDriveAndThePasswordFirst) {
     }
 }
 
-constexpr const char* kSaveFailed = "Could not save to MEDIA (E:\\). The drive may be "
-                                    "write-protected or removed; its settings were not changed.";
-
 std::string SaveFailedBecause(const std::string& cause) {
-    return std::string(kSaveFailed) + "\n\n" + cause;
+    return "Could not save to MEDIA (E:\\). " + cause + " Its settings were not changed.";
 }
 
 TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysWhy) {
