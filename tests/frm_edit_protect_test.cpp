@@ -3,6 +3,7 @@
 #include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/Pictures.h"
 #include "platform/MessageBox.h"
+#include "platform/qt/QtMessageBox.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,6 +21,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -234,29 +237,90 @@ TEST_F(WindowTest, PasswordBoxTakesOnlyDigits) {
     }
 }
 
-TEST_F(WindowTest, LeavingAnIncompletePasswordIsRefusedUntilEscape) {
+// Real message boxes, each answered with Return as soon as it is the active modal window;
+// their texts in the order shown.
+class AnsweredBoxes {
+public:
+    AnsweredBoxes() : previous_(platform::SetMessageBoxHandler({})) {
+        platform::InstallQtMessageBoxes([]() -> QWidget* { return FrmEditProtect; });
+        answerer_.setInterval(10);
+        QObject::connect(&answerer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts.push_back(box->text());
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        answerer_.start();
+    }
+    ~AnsweredBoxes() { platform::SetMessageBoxHandler(previous_); }
+    AnsweredBoxes(const AnsweredBoxes&) = delete;
+    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
+
+    std::vector<QString> texts;
+
+private:
+    platform::MessageBoxHandler previous_;
+    QTimer answerer_;
+};
+
+TEST_F(WindowTest, ARefusedLeaveSwallowsWhatCausedItAndEscapeRestoresTheEnteredText) {
+    w.ListView1->AppendFolderRow(Row(u"MUSIC", -1));
+    w.ListView1->FinishAppending();
+    w.ComboBox1->addItem("MEDIA (E:\\)");
+    QSignalSpy saves(w.BitBtn4, &QPushButton::clicked);
+    QSignalSpy exits(w.BitBtn3, &QPushButton::clicked);
+    QSignalSpy listClicks(w.ListView1, &TListView::Clicked);
+    ShowActive();
+    struct Case {
+        const char* leave;
+        std::function<void()> act;
+    } cases[] = {
+        {"Tab", [this] { QTest::keyClick(w.MaskEdit1, Qt::Key_Tab); }},
+        {"click on Save", [this] { QTest::mouseClick(w.BitBtn4, Qt::LeftButton); }},
+        {"click on Exit", [this] { QTest::mouseClick(w.BitBtn3, Qt::LeftButton); }},
+        {"click on a row", [this] { ClickRow(0); }},
+        {"click on the selector",
+         [this] { QTest::mouseClick(w.ComboBox1->lineEdit(), Qt::LeftButton); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.leave);
+        AnsweredBoxes boxes;
+        w.MaskEdit1->SetPasswordText("2580");
+        w.MaskEdit1->setFocus();
+        w.MaskEdit1->end(false);
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
+        ASSERT_EQ(w.MaskEdit1->EditText(), "25  ");
+
+        c.act();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.empty(); }));
+        ShowActive(); // as the window manager does when the box is gone
+        EXPECT_EQ(boxes.texts[0], "Invalid input value.  Use escape key to abandon changes");
+        EXPECT_EQ(Focused(), w.MaskEdit1);
+        EXPECT_EQ(saves.count() + exits.count() + listClicks.count(), 0);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.ListView1->SelectedRow(), -1);
+
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Escape);
+        EXPECT_EQ(w.MaskEdit1->EditText(), "2580");
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Tab);
+        QApplication::processEvents();
+        EXPECT_EQ(boxes.texts.size(), 1u);
+        EXPECT_NE(Focused(), w.MaskEdit1);
+    }
+}
+
+TEST_F(WindowTest, ARefusedLeaveShowsTheInputCheckAsTheToolkitsOwnError) {
     w.MaskEdit1->SetPasswordText("0417");
     ShowActive();
     w.MaskEdit1->setFocus();
     w.MaskEdit1->end(false);
     QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
-    QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
-    ASSERT_EQ(w.MaskEdit1->EditText(), "04  ");
-
     QTest::keyClick(w.MaskEdit1, Qt::Key_Tab);
-    QTRY_COMPARE(recorder_.boxes.size(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !recorder_.boxes.empty(); }));
     EXPECT_EQ(recorder_.boxes[0].text, "Invalid input value.  Use escape key to abandon changes");
     EXPECT_EQ(recorder_.boxes[0].title, kProgramTitle);
     EXPECT_EQ(recorder_.boxes[0].kind, platform::BoxKind::Error);
-    EXPECT_EQ(Focused(), w.MaskEdit1);
-
-    QTest::keyClick(w.MaskEdit1, Qt::Key_Escape);
-    EXPECT_EQ(w.MaskEdit1->EditText(), "0417");
-    EXPECT_TRUE(w.isVisible());
-    QTest::keyClick(w.MaskEdit1, Qt::Key_Tab);
-    QApplication::processEvents();
-    EXPECT_EQ(recorder_.boxes.size(), 1u);
-    EXPECT_NE(Focused(), w.MaskEdit1);
 }
 
 TEST_F(WindowTest, PasswordSetFromCodeOrLeftUnchangedIsNotValidated) {
