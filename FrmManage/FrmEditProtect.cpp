@@ -140,7 +140,9 @@ TFrmEditProtect::TFrmEditProtect() : ImageList1{DrivePicture(), FolderPicture(),
     Label1->setBuddy(MaskEdit1);
     Label3->setBuddy(ComboBox1);
     ListView1->setAccessibleName(GroupBox1->title());
+    ComboBox1->lineEdit()->setAccessibleName(Label3->text());
     Image1->setAccessibleName(QStringLiteral("Key"));
+    Panel1->setAccessibleName(windowTitle());
     ComboBox1->lineEdit()->installEventFilter(this);
     ComboBox1->setItemDelegate(new CutTextToolTips(ComboBox1));
 
