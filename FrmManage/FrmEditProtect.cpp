@@ -202,7 +202,7 @@ void TFrmEditProtect::ListView1Click() {
     bool markPrivate = false;
     bool markPublic = false;
     if (selected >= 0) {
-        const FolderRow& row = ListView1->Row(selected);
+        const FolderRowView row = ListView1->Row(selected);
         if (row.stateIndex > 0) {
             markPublic = true;
         } else {

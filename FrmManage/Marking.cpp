@@ -19,7 +19,7 @@ bool IsSelected(const TListView& list, int row) {
 void TFrmEditProtect::BitBtn1Click() {
     int wouldBePrivate = 0;
     for (int i = 0; i < ListView1->RowCount(); ++i) {
-        const FolderRow& row = ListView1->Row(i);
+        const FolderRowView row = ListView1->Row(i);
         if ((IsSelected(*ListView1, i) && row.IsMarkable()) || row.IsPrivate()) {
             ++wouldBePrivate;
         }

@@ -41,7 +41,7 @@ std::vector<WriterNameSlot> PrivateNames(const TListView& list) {
     std::vector<WriterNameSlot> names(kMaxProtectedFolders, WriterNameSlot{});
     std::size_t count = 0;
     for (int i = 0; i < list.RowCount(); ++i) {
-        const FolderRow& row = list.Row(i);
+        const FolderRowView row = list.Row(i);
         if (!row.IsPrivate()) {
             continue;
         }
