@@ -57,6 +57,41 @@ std::vector<WriterNameSlot> PrivateNames(const TListView& list) {
     return names;
 }
 
+// What the step was doing, for a cause the user has no name for.
+const char* StepText(platform::ReplaceStep step) {
+    switch (step) {
+    case platform::ReplaceStep::Create:
+        return "Creating the new file";
+    case platform::ReplaceStep::Write:
+        return "Writing the new file";
+    case platform::ReplaceStep::Flush:
+        return "Flushing the new file to the drive";
+    case platform::ReplaceStep::Replace:
+        return "Replacing the old file";
+    }
+    return "Saving";
+}
+
+// One sentence on why the drive refused the new file.
+std::string FailureCause(const platform::ReplaceError& error) {
+    switch (error.fault) {
+    case platform::FileFault::DiskFull:
+        return "The drive is full.";
+    case platform::FileFault::ReadOnly:
+        return "The drive is write-protected or read-only.";
+    case platform::FileFault::Gone:
+        return "The drive was removed or does not respond.";
+    case platform::FileFault::AccessDenied:
+        return "You do not have permission to change MPlay.sys on this drive.";
+    case platform::FileFault::NotAFile:
+        return "MPlay.sys on this drive is not a regular file.";
+    case platform::FileFault::Other:
+        break;
+    }
+    return std::string(StepText(error.step)) +
+           (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
+}
+
 std::int32_t PrivateRowCount(const TListView& list) {
     std::int32_t count = 0;
     for (int i = 0; i < list.RowCount(); ++i) {
@@ -95,7 +130,7 @@ void TFrmEditProtect::BitBtn4Click() {
     // own message is open may rebuild the selector before the outcome is reported.
     const std::string label = ComboBox1->currentText().toLocal8Bit().toStdString();
 
-    const WriteOutcome outcome =
+    const WriteResult result =
         WriteProtectionFile(letter, folderCount, *password, names, waitState);
 
     // The record follows what is on disk. A refresh during the writer's message has rebuilt
@@ -108,17 +143,22 @@ void TFrmEditProtect::BitBtn4Click() {
         }
     }
 
-    switch (outcome) {
+    switch (result.outcome) {
     case WriteOutcome::Written:
         platform::ShowMessageBox({"Save to " + label + " OK!", kTitle, platform::BoxOwner::Window,
                                   platform::BoxKind::Plain});
         break;
-    case WriteOutcome::Failed:
-        platform::ShowMessageBox({"Could not save to " + label +
-                                      ". The drive may be write-protected or removed; its "
-                                      "settings were not changed.",
-                                  kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
+    case WriteOutcome::Failed: {
+        std::string text = "Could not save to " + label +
+                           ". The drive may be write-protected or removed; its settings were "
+                           "not changed.";
+        if (result.failure) {
+            text += "\n\n" + FailureCause(*result.failure);
+        }
+        platform::ShowMessageBox(
+            {std::move(text), kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
+    }
     case WriteOutcome::Refused: // the writer has said why
         break;
     }

@@ -91,6 +91,9 @@ std::optional<QString> AwaitWindow(const QString& title, const QString& except =
 
 class EndToEndTest : public ::testing::Test {
 protected:
+    // The command line the program is started with.
+    virtual QStringList Arguments() const { return {}; }
+
     void SetUp() override {
         device_ = work_.filePath("device");
         ASSERT_TRUE(CopyTree(LUNAVIO_DEMO_DIR, device_));
@@ -100,7 +103,8 @@ protected:
         environment.insert("QT_QPA_PLATFORM", "xcb");
         program_.setProcessEnvironment(environment);
         program_.setProcessChannelMode(QProcess::ForwardedChannels);
-        program_.start(QCoreApplication::applicationDirPath() + "/private-folder-setup", {});
+        program_.start(QCoreApplication::applicationDirPath() + "/private-folder-setup",
+                       Arguments());
         ASSERT_TRUE(program_.waitForStarted(kWaitMs));
         const auto window = AwaitWindow(kCaption);
         ASSERT_TRUE(window) << "the window did not appear";
@@ -216,6 +220,21 @@ TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrive
     ClickSave();
     EXPECT_FALSE(AwaitWindow("Lunavio Utility", window_, 1000));
     EXPECT_EQ(program_.state(), QProcess::Running);
+    EXPECT_TRUE(ExitProgram());
+}
+
+// Qt's own options are no exception to the program ignoring its command line: a platform that
+// does not exist, a style sheet that cannot be read and a mirrored layout change nothing.
+class EndToEndWithArgumentsTest : public EndToEndTest {
+protected:
+    QStringList Arguments() const override {
+        return {"-platform", "bogus", "-stylesheet", "/nonexistent.qss", "-reverse", "E:"};
+    }
+};
+
+TEST_F(EndToEndWithArgumentsTest, TheProgramIgnoresItsCommandLine) {
+    ClickSave(); // the buttons are where they always are
+    ConfirmBox("Lunavio Utility");
     EXPECT_TRUE(ExitProgram());
 }
 
