@@ -83,21 +83,48 @@ TEST(WindowsFiles, ReplaceWritesTheWholeFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(start->bytes, Bytes(100, 0x5A));
 }
 
-TEST(WindowsFiles, AFailingStepKeepsTheOldFileAndRemovesTheTemporaryOne) {
+TEST(WindowsFiles, AFailingStepKeepsTheOldFileRemovesTheTemporaryOneAndSaysWhy) {
+    using platform::FileFault;
     using platform::ReplaceStep;
-    for (const ReplaceStep step :
-         {ReplaceStep::Create, ReplaceStep::Write, ReplaceStep::Flush, ReplaceStep::Replace}) {
+    struct Case {
+        ReplaceStep step;
+        int error;
+        FileFault fault;
+    };
+    for (const Case& c : {
+             Case{ReplaceStep::Create, 0, FileFault::Gone},
+             Case{ReplaceStep::Write, ERROR_DISK_FULL, FileFault::DiskFull},
+             Case{ReplaceStep::Flush, ERROR_DEVICE_NOT_CONNECTED, FileFault::Gone},
+             Case{ReplaceStep::Create, ERROR_WRITE_PROTECT, FileFault::ReadOnly},
+             Case{ReplaceStep::Replace, ERROR_ACCESS_DENIED, FileFault::AccessDenied},
+             Case{ReplaceStep::Write, ERROR_NOT_ENOUGH_MEMORY, FileFault::Other},
+         }) {
+        const std::string name =
+            std::to_string(static_cast<int>(c.step)) + "/" + std::to_string(c.error);
         TempFolder folder;
         Write(folder.Path() / "MPlay.sys", "old");
-        platform::FailReplaceStepForTesting(step);
-        EXPECT_FALSE(platform::ReplaceFile(folder.DrivePath("MPlay.sys"), kNew));
+        platform::FailReplaceStepForTesting(c.step, c.error);
+        const auto result = platform::ReplaceFile(folder.DrivePath("MPlay.sys"), kNew);
         platform::FailReplaceStepForTesting(std::nullopt);
-        EXPECT_EQ(Read(folder.Path() / "MPlay.sys"), "old") << static_cast<int>(step);
-        EXPECT_EQ(folder.Names(), std::vector<std::string>{"MPlay.sys"}) << static_cast<int>(step);
+        ASSERT_TRUE(result.error) << name;
+        EXPECT_EQ(result.error->step, c.step) << name;
+        EXPECT_EQ(result.error->fault, c.fault) << name;
+        EXPECT_FALSE(result.error->detail.empty()) << name;
+        EXPECT_FALSE(result.error->detail.ends_with('\n')) << name;
+        EXPECT_EQ(Read(folder.Path() / "MPlay.sys"), "old") << name;
+        EXPECT_EQ(folder.Names(), std::vector<std::string>{"MPlay.sys"}) << name;
     }
 }
 
+TEST(WindowsFiles, ALeftoverOfAnInterruptedSaveIsRemoved) {
+    TempFolder folder;
+    Write(folder.Path() / ".MPlay.sys.saving", "half");
+    ASSERT_TRUE(platform::ReplaceFile(folder.DrivePath("MPlay.sys"), kNew));
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"MPlay.sys"});
+}
+
 TEST(WindowsFiles, RefusesWhatIsNoPlainWritableFileOnADrive) {
+    using platform::FileFault;
     TempFolder folder;
     fs::create_directory(folder.Path() / "Folder");
     Write(folder.Path() / "ReadOnly", "old");
@@ -113,6 +140,13 @@ TEST(WindowsFiles, RefusesWhatIsNoPlainWritableFileOnADrive) {
     }
     EXPECT_EQ(Read(folder.Path() / "ReadOnly"), "old");
     EXPECT_TRUE(fs::is_directory(folder.Path() / "Folder"));
+    const auto fault = [](const std::string& path) {
+        return platform::ReplaceFile(path, kNew).error->fault;
+    };
+    EXPECT_EQ(fault(readOnly), FileFault::AccessDenied);
+    EXPECT_EQ(fault(folder.DrivePath("Folder")), FileFault::NotAFile);
+    EXPECT_EQ(fault(folder.DrivePath("NUL")), FileFault::NotAFile);
+    EXPECT_EQ(fault(folder.DrivePath("no\\such")), FileFault::Gone);
     EXPECT_FALSE(platform::ReadFileStart(folder.DrivePath("NUL"), 2048)) << "a device";
 }
 
