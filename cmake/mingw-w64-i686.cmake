@@ -1,19 +1,3 @@
-# Cross-build for i686 Windows with Debian's MinGW-w64 (posix threads).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for i686 Windows.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Tests and programs of this build run under Wine.
-find_program(LUNAVIO_WINE wine)
-if(LUNAVIO_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR "${LUNAVIO_WINE}")
-endif()
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake")

@@ -23,7 +23,7 @@ group[window]=""
 group[fuzz]=""
 
 # The Windows cross-build and its tests under Wine.
-group[windows]=""
+group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64"
 
 # The Debian package and the checks on it.
 group[package]=""

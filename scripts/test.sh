@@ -12,3 +12,5 @@ for preset in dev asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" -j2
 done
+
+bash scripts/test-windows.sh
