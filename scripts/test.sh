@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: once in the dev build and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows builds under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
