@@ -128,14 +128,32 @@ std::string PasswordText(const DriveProtection& entry) {
     return text;
 }
 
+std::string RootOf(char driveLetter) {
+    return {driveLetter, ':', '\\'};
+}
+
 char LetterOf(const DriveProtection& entry) {
     return static_cast<char>(entry.DriveLetter & 0xFF);
 }
 
 } // namespace
 
+bool IsFatFileSystem(std::string_view fileSystemName) {
+    if (fileSystemName.size() < 3) {
+        return false;
+    }
+    std::string prefix(fileSystemName.substr(0, 3));
+    std::transform(prefix.begin(), prefix.end(), prefix.begin(), platform::AsciiUpper<char>);
+    return prefix == "FAT";
+}
+
+bool DriveIsFat(char driveLetter) {
+    const auto volume = platform::QueryVolumeInformation(RootOf(driveLetter));
+    return volume && IsFatFileSystem(volume->fileSystem);
+}
+
 std::string FormatDriveLabel(char driveLetter) {
-    const std::string root = std::string(1, driveLetter) + ":\\";
+    const std::string root = RootOf(driveLetter);
     const std::optional<platform::VolumeInformation> volume =
         platform::QueryVolumeInformation(root);
     if (volume && !volume->label.empty())

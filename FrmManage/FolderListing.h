@@ -47,6 +47,13 @@ public:
 // True: names that read the same in one case are stored upper-case (see AddFolderRowW).
 extern bool VolumeIsFat;
 
+// Whether a file system name names FAT: its first three characters, upper-cased, are "FAT".
+bool IsFatFileSystem(std::string_view fileSystemName);
+
+// Whether the drive's volume carries a FAT file system; false when it cannot be queried. The
+// window sets VolumeIsFat from the device's first drive this way.
+bool DriveIsFat(char driveLetter);
+
 // The selector text of a drive: "<label> (E:\)", or "Local Drive (E:\)" when the volume has
 // no label or cannot be queried (8-bit text).
 std::string FormatDriveLabel(char driveLetter);

@@ -1,7 +1,6 @@
 #include "FrmManage/FrmEditProtect.h"
 
 #include "FrmManage/Pictures.h"
-#include "platform/AsciiCase.h"
 #include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
@@ -64,15 +63,6 @@ QFont WindowFont() {
 
 void RecordOsVersion() {
     OsVersionInfo.MajorVersion = platform::OsMajorVersion();
-}
-
-bool IsFatFileSystem(std::string_view fileSystemName) {
-    if (fileSystemName.size() < 3) {
-        return false;
-    }
-    std::string prefix(fileSystemName.substr(0, 3));
-    std::transform(prefix.begin(), prefix.end(), prefix.begin(), platform::AsciiUpper<char>);
-    return prefix == "FAT";
 }
 
 void ReportHandlerErrors(const std::function<void()>& handler) {
@@ -258,9 +248,7 @@ int RunSetupWindow(int count, const DriveTableArray& table) {
     }
     TFrmEditProtect& window = *FrmEditProtect;
     RecordOsVersion();
-    const std::string root{static_cast<char>(first.DriveLetter), ':', '\\'};
-    const auto volume = platform::QueryVolumeInformation(root);
-    VolumeIsFat = volume && IsFatFileSystem(volume->fileSystem);
+    VolumeIsFat = DriveIsFat(static_cast<char>(first.DriveLetter));
 
     window.FillDriveSelector(table, count);
     window.ComboBox1->setCurrentIndex(0);

@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <array>
 #include <functional>
-#include <string_view>
 
 class QComboBox;
 class QFrame;
@@ -32,9 +31,6 @@ extern OsVersionRecord OsVersionInfo;
 
 // Queries the version into OsVersionInfo.
 void RecordOsVersion();
-
-// Whether a file system name names FAT: its first three characters, upper-cased, are "FAT".
-bool IsFatFileSystem(std::string_view fileSystemName);
 
 // Runs handler; an exception it raises is shown in an error box with its text and the
 // program's title, and the window goes on.

@@ -1,13 +1,13 @@
 // "Save": the window's marks, password and wait state become the chosen drive's MPlay.sys.
 
 #include "FrmManage/FrmEditProtect.h"
+#include "FrmManage/ProtectionRules.h"
 #include "Protectfileio/Protectfileio.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,47 +15,6 @@
 namespace {
 
 constexpr const char* kTitle = "Lunavio Utility";
-
-void ShowPasswordRefusal() {
-    platform::ShowMessageBox({"Password must be 0000 - 9999", kTitle, platform::BoxOwner::None,
-                              platform::BoxKind::Plain});
-}
-
-// The packed BCD value of four digit characters, first digit in bits 15..12; nullopt when a
-// character is not a digit.
-std::optional<std::uint16_t> PackedPassword(const std::string& text) {
-    std::uint16_t value = 0;
-    for (const char c : text) {
-        const auto digit = static_cast<std::uint8_t>(static_cast<unsigned char>(c) - '0');
-        if (digit > 9) {
-            return std::nullopt;
-        }
-        value = static_cast<std::uint16_t>((value << 4) + digit);
-    }
-    return value;
-}
-
-// The stored names of the private rows in list order, one zero-filled slot each, at least
-// the writer's 16 slots.
-std::vector<WriterNameSlot> PrivateNames(const TListView& list) {
-    std::vector<WriterNameSlot> names(kMaxProtectedFolders, WriterNameSlot{});
-    std::size_t count = 0;
-    for (int i = 0; i < list.RowCount(); ++i) {
-        const FolderRow& row = list.Row(i);
-        if (!row.IsPrivate()) {
-            continue;
-        }
-        if (count == names.size()) {
-            names.emplace_back();
-        }
-        // The slot keeps its terminator, as the listing's name block does.
-        const std::size_t units = std::min(row.storedName.size(), kPathUnits - 1);
-        std::copy_n(row.storedName.begin(), units, names[count].begin());
-        ++count;
-    }
-    names.resize(std::max(count, kMaxProtectedFolders));
-    return names;
-}
 
 // What the step was doing, for a cause the user has no name for.
 const char* StepText(platform::ReplaceStep step) {
@@ -92,36 +51,23 @@ std::string FailureCause(const platform::ReplaceError& error) {
            (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
 }
 
-std::int32_t PrivateRowCount(const TListView& list) {
-    std::int32_t count = 0;
-    for (int i = 0; i < list.RowCount(); ++i) {
-        count += list.Row(i).IsPrivate() ? 1 : 0;
-    }
-    return count;
-}
-
 } // namespace
 
 void TFrmEditProtect::BitBtn4Click() {
     const int index = ComboBox1->currentIndex();
     if (index < 0) {
-        platform::ShowMessageBox({"Please choose a drive of Lunavio", kTitle,
-                                  platform::BoxOwner::Window, platform::BoxKind::Plain});
+        platform::ShowMessageBox(
+            {kChooseDriveText, kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         ComboBox1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    const std::string passwordText = MaskEdit1->EditText();
-    if (passwordText.size() != 4) {
-        ShowPasswordRefusal();
-        return;
-    }
-    const std::optional<std::uint16_t> password = PackedPassword(passwordText);
+    const std::optional<std::uint16_t> password = PackedPassword(MaskEdit1->EditText());
     if (!password) {
         ShowPasswordRefusal();
         return;
     }
-    const std::int32_t folderCount = PrivateRowCount(*ListView1);
-    const std::vector<WriterNameSlot> names = PrivateNames(*ListView1);
+    const std::vector<WriterNameSlot> names = PrivateNameSlots(ListView1->Rows());
+    const auto folderCount = static_cast<std::int32_t>(names.size());
     const char letter = static_cast<char>(CurrentDriveLetter & 0xFF);
     bool isNumber = false;
     const int waitValue = LabeledEdit1->text().toInt(&isNumber);

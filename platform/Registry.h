@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -33,5 +34,13 @@ private:
     explicit RegistryKey(std::shared_ptr<const void> key);
     std::shared_ptr<const void> key_; // this platform's key: a file's node, or a key handle
 };
+
+// Where the current user's registry comes from, so a user can be told where to put the model
+// list. On Windows it is the registry itself, "HKEY_CURRENT_USER\\SOFTWARE\\Zembar".
+struct RegistrySource {
+    std::string read;                // the file that is read; empty when none was found
+    std::vector<std::string> looked; // every place looked, in order, the one read included
+};
+RegistrySource CurrentUserRegistrySource();
 
 } // namespace platform
