@@ -5,6 +5,7 @@
 // tells assistive technology the whole row.
 
 #include "FrmManage/FolderRows.h"
+#include "FrmManage/ProtectionRules.h"
 
 #include <QAbstractTableModel>
 #include <QPixmap>

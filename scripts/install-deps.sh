@@ -25,7 +25,7 @@ group[window]="openbox at-spi2-core dbus-daemon dbus-x11 python3-pyatspi fonts-l
 group[fuzz]="clang llvm libclang-rt-14-dev"
 
 # The Windows cross-build and its tests under Wine.
-group[windows]=""
+group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64"
 
 # The Debian package and the checks on it.
 group[package]="dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin"
