@@ -165,9 +165,10 @@ std::optional<char> LetterOf(std::string_view drivePath) {
     return std::nullopt;
 }
 
-// The part of a drive path after "X:\" as a relative path, under the rules of LocalPath.
-std::optional<std::filesystem::path> RelativePart(std::string_view rest) {
-    std::filesystem::path relative;
+// The part of a drive path after "X:\" as a relative path ('/' between components), under the
+// rules of LocalPath.
+std::optional<std::string> RelativePart(std::string_view rest) {
+    std::string relative;
     while (!rest.empty()) {
         const std::size_t separator = rest.find_first_of("\\/");
         const std::string_view component = rest.substr(0, separator);
@@ -183,7 +184,7 @@ std::optional<std::filesystem::path> RelativePart(std::string_view rest) {
             return std::nullopt;
         }
         if (!component.empty() && component != ".") {
-            relative /= std::filesystem::path(component);
+            relative.append(relative.empty() ? "" : "/").append(component);
         }
     }
     return relative;
@@ -221,7 +222,15 @@ std::optional<std::filesystem::path> LocalPath(std::string_view drivePath) {
     if (!volume) {
         return std::nullopt;
     }
-    return relative->empty() ? volume->directory : volume->directory / *relative;
+    if (relative->empty()) {
+        return volume->directory;
+    }
+    std::string local = volume->directory.native();
+    if (!local.ends_with('/')) {
+        local += '/';
+    }
+    local += *relative;
+    return std::filesystem::path(std::move(local));
 }
 
 std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPath) {
