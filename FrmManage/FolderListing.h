@@ -6,6 +6,7 @@
 #include "app/DriveTable.h"
 #include "platform/Directory.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,14 +15,20 @@
 inline constexpr int kPrivateStateIndex = 2;
 inline constexpr int kPublicStateIndex = -1;
 
-// One folder row as the window's folder list keeps it.
-struct FolderRow {
-    std::u16string name;       // column "Name": the name as the file system reports it
-    std::string modified;      // column "Modified": the last-write date text or "(Unknown)"
-    bool nameTooLong = false;  // a second sub-item "Name too long" (19 or more UTF-16 units)
-    std::u16string storedName; // the name compared with private folders and written by Save
+// The "Modified" text of a last-write time: "(Unknown)" when the year is 0 or the month is
+// outside 1 to 12, else "Mar.7,2006 09:05:03".
+std::string ModifiedText(const platform::SystemTime& lastWrite);
+
+// One folder row of the folder list. FolderRow owns its texts; FolderRowView, as the folder
+// list hands its rows out, looks into the list's own storage.
+template <typename Text> struct BasicFolderRow {
+    Text name;                      // column "Name": the name as the file system reports it
+    platform::SystemTime lastWrite; // column "Modified"; all zero when unknown
+    bool nameTooLong = false;       // a second sub-item "Name too long" (19 or more UTF-16 units)
+    Text storedName;                // the name compared with private folders and written by Save
     int stateIndex = kPublicStateIndex;
 
+    std::string Modified() const { return ModifiedText(lastWrite); }
     // The number of sub-items: 1 (Modified), 2 with "Name too long".
     int SubItemCount() const { return nameTooLong ? 2 : 1; }
     // Private is the padlock alone; no other state index counts.
@@ -29,12 +36,15 @@ struct FolderRow {
     // Only a row with the one sub-item "Modified" may be marked private.
     bool IsMarkable() const { return SubItemCount() == 1; }
 };
+using FolderRow = BasicFolderRow<std::u16string>;
+using FolderRowView = BasicFolderRow<std::u16string_view>;
 
 // Where the listing puts its rows and the password text.
 class FolderRowSink {
 public:
     virtual ~FolderRowSink() = default;
-    virtual void AppendFolderRow(FolderRow row) = 0;
+    // The row is the listing's own and changes with the next folder: keep a copy.
+    virtual void AppendFolderRow(const FolderRow& row) = 0;
 };
 
 class PasswordTextSink {
@@ -47,9 +57,20 @@ public:
 // True: names that read the same in one case are stored upper-case (see AddFolderRowW).
 extern bool VolumeIsFat;
 
+// Whether a file system name names FAT: its first three characters, upper-cased, are "FAT".
+bool IsFatFileSystem(std::string_view fileSystemName);
+
+// Whether the drive's volume carries a FAT file system; false when it cannot be queried. The
+// window sets VolumeIsFat from the device's first drive this way.
+bool DriveIsFat(char driveLetter);
+
 // The selector text of a drive: "<label> (E:\)", or "Local Drive (E:\)" when the volume has
 // no label or cannot be queried (8-bit text).
 std::string FormatDriveLabel(char driveLetter);
+
+// The four characters of a packed BCD password, one per 4 bits from bits 15..12 on, each the
+// nibble added to '0' (a nibble above 9 gives a non-digit, which the password box refuses).
+std::string PasswordDigits(std::uint16_t password);
 
 // Sets the password text first (also when the root cannot be enumerated): the four BCD
 // digits of entry.Password, or "0000" when entry names no private folder. Then appends one

@@ -43,17 +43,28 @@ WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std:
     return {WriteOutcome::Written, {}};
 }
 
+ProtectionFileReading InspectProtectionFile(char driveLetter) {
+    const auto start =
+        platform::ReadFileStart(ProtectionFilePath(driveLetter), kProtectionFileSize);
+    if (!start)
+        return {};
+    // A short file and a short read alike leave bytes that are not file content.
+    if (start->size < kProtectionFileSize)
+        return {.present = true, .fault = ProtectionFileFault::Size, .settings = std::nullopt};
+    const ProtectionFileFault fault = CheckProtectionFile(start->bytes);
+    if (fault != ProtectionFileFault::None)
+        return {.present = true, .fault = fault, .settings = std::nullopt};
+    return {.present = true,
+            .fault = ProtectionFileFault::None,
+            .settings = DecodeProtectionFile(start->bytes)};
+}
+
 void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
                         std::span<ReaderNameSlot, kMaxProtectedFolders> names,
                         std::uint8_t& waitState) {
     folderCount = 0;
     password = 0;
-    const auto start =
-        platform::ReadFileStart(ProtectionFilePath(driveLetter), kProtectionFileSize);
-    // A short file and a short read alike leave bytes that are not file content.
-    if (!start || start->size < kProtectionFileSize || start->bytes.size() < kProtectionFileSize)
-        return;
-    const auto settings = DecodeProtectionFile(start->bytes);
+    const auto settings = InspectProtectionFile(driveLetter).settings;
     if (!settings)
         return;
     folderCount = settings->folderCount;

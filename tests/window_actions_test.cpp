@@ -2,6 +2,7 @@
 // clicks and keys, offscreen, on a simulated machine whose drives the tests plug and pull.
 
 #include "FrmManage/FrmEditProtect.h"
+#include "OffscreenPlatform.h"
 #include "ProtectionFileFixtures.h"
 #include "app/DriveTable.h"
 #include "platform/DeviceNotices.h"
@@ -121,7 +122,7 @@ FolderRow Row(std::u16string name, int stateIndex) {
     FolderRow row;
     row.name = name;
     row.storedName = name;
-    row.modified = "Jan.2,2024 10:00:00";
+    row.lastWrite = {2024, 1, 2, 10, 0, 0};
     row.nameTooLong = name.size() >= 19;
     row.stateIndex = stateIndex;
     return row;
@@ -209,7 +210,7 @@ protected:
         std::vector<std::u16string> names;
         for (int i = 0; i < w.ListView1->RowCount(); ++i) {
             if (w.ListView1->Row(i).stateIndex == 2) {
-                names.push_back(w.ListView1->Row(i).storedName);
+                names.emplace_back(w.ListView1->Row(i).storedName);
             }
         }
         return names;
@@ -218,7 +219,7 @@ protected:
     std::vector<std::u16string> Listed() const {
         std::vector<std::u16string> names;
         for (int i = 0; i < w.ListView1->RowCount(); ++i) {
-            names.push_back(w.ListView1->Row(i).name);
+            names.emplace_back(w.ListView1->Row(i).name);
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -449,11 +450,8 @@ TEST_F(WindowActionsTest, SaveChecksTheDriveAndThePasswordFirst) {
     }
 }
 
-constexpr const char* kSaveFailed = "Could not save to MEDIA (E:\\). The drive may be "
-                                    "write-protected or removed; its settings were not changed.";
-
 std::string SaveFailedBecause(const std::string& cause) {
-    return std::string(kSaveFailed) + "\n\n" + cause;
+    return "Could not save to MEDIA (E:\\). " + cause + " Its settings were not changed.";
 }
 
 TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysWhy) {
@@ -691,6 +689,32 @@ TEST_F(WindowActionsTest, AWindowOpenedWithoutDrivesRecordsTheVersionBeforeListi
     EXPECT_FALSE(VolumeIsFat); // only the start-up sets it
 }
 
+TEST_F(WindowActionsTest, TheNoDriveStateSaysWhyAndNamesTheCommandForDetails) {
+    const auto why = [this] {
+        EXPECT_EQ(w.ComboBox1->currentText(), " --- No avaliable drive ---");
+        EXPECT_EQ(w.ComboBox1->accessibleDescription(), w.ComboBox1->toolTip());
+        return w.ComboBox1->toolTip().toStdString();
+    };
+    PlugDrives({"E\te\tUSB\\VID_9999&PID_9999\\1\n"});
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No supported disk is among the mounted volumes; run \"private-folders "
+                     "drives\" for details.");
+
+    const QString registry = machineRoot + "/hkcu.reg";
+    QFile::rename(registry, registry + ".away");
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No model list was found (looked for " + registry.toStdString() +
+                         "); run \"private-folders drives\" for details.");
+
+    QFile::rename(registry + ".away", registry);
+    PlugDrives({kDriveE});
+    Notify();
+    EXPECT_TRUE(w.ComboBox1->toolTip().isEmpty());
+    EXPECT_TRUE(w.ComboBox1->accessibleDescription().isEmpty());
+}
+
 TEST_F(WindowActionsTest, TypedSelectorTextChoosesTheEntryOfExactlyThatTextWithoutAMessage) {
     struct Case {
         const char* typed;
@@ -849,6 +873,7 @@ int main(int argc, char* argv[]) {
     qputenv("LUNAVIO_SIMULATION", (machineRoot + "/lunavio.sim").toLocal8Bit());
     qputenv("LUNAVIO_REGISTRY", (machineRoot + "/hkcu.reg").toLocal8Bit());
 
+    lunavio_test::UseOffscreenPlatformUnlessChosen();
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
