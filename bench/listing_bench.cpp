@@ -6,6 +6,7 @@
 #include "FrmManage/FolderListView.h"
 #include "FrmManage/FolderListing.h"
 #include "FrmManage/FrmEditProtect.h"
+#include "RatioReporter.h"
 
 #include <QApplication>
 #include <algorithm>
@@ -16,7 +17,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -145,23 +145,6 @@ BENCHMARK(ReaddirStat)->Arg(kSizes[0])->Arg(kSizes[1])->Unit(benchmark::kMillise
 BENCHMARK(ListRoot)->Arg(kSizes[0])->Arg(kSizes[1])->Unit(benchmark::kMillisecond);
 BENCHMARK(ListIntoWindow)->Arg(kSizes[0])->Arg(kSizes[1])->Unit(benchmark::kMillisecond);
 
-// The console output, plus the real time of each benchmark to print the ratios from: the
-// median when repetitions were asked for, else the one run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (!run.error_occurred && (median || run.repetitions <= 1)) {
-                times[run.run_name.str()] = run.GetAdjustedRealTime();
-            }
-        }
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -169,7 +152,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     MakeMachine();
-    RatioReporter reporter;
+    lunavio_bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (int folders : kSizes) {
         const std::string arg = std::to_string(folders);
