@@ -47,6 +47,10 @@ void ShowPasswordRefusal() {
                               platform::BoxKind::Plain});
 }
 
+std::string SavedText(const std::string& label) {
+    return "Save to " + label + " OK!";
+}
+
 std::vector<WriterNameSlot> PrivateNameSlots(std::span<const FolderRow> rows) {
     std::vector<WriterNameSlot> names;
     for (const FolderRow& row : rows) {

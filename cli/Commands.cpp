@@ -467,6 +467,8 @@ int RunSet(const SetRequest& request, bool json, std::ostream& out) {
         return kExitRefused;
     }
 
+    Complain(SavedText(FormatDriveLabel(letter)));
+
     // What the drive holds now, read back as the window does after saving.
     DriveProtection saved = entry;
     LoadDriveProtection(saved, waitState);
