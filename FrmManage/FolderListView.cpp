@@ -1,8 +1,15 @@
 #include "FrmManage/FolderListView.h"
 
+#include "FrmManage/CutTextToolTips.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
+#include <QStyleFactory>
 
 namespace {
 
@@ -24,10 +31,35 @@ QPixmap StateAndFolder(const QPixmap& state, const QPixmap& folder) {
     return both;
 }
 
-QString FromUtf16(const std::u16string& text) {
+QString FromUtf16(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
                    static_cast<qsizetype>(text.size()));
 }
+
+// What a screen reader says for a row: its name, whether it is private, its date and the
+// remark.
+QString RowSummary(const FolderRowView& row) {
+    QString summary = FromUtf16(row.name) +
+                      (row.IsPrivate() ? QStringLiteral(", private") : QStringLiteral(", public")) +
+                      QStringLiteral(", modified ") + QString::fromLocal8Bit(row.Modified());
+    if (row.nameTooLong) {
+        summary += QStringLiteral(", Name too long");
+    }
+    return summary;
+}
+
+// A list control draws its cell texts nearly edge to edge; the toolkit's wider margins (this
+// metric plus one pixel on each side) would cut "Name too long" in its 75-pixel column.
+class NarrowCellMargins : public QProxyStyle {
+public:
+    NarrowCellMargins() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        return metric == PM_FocusFrameHMargin ? 0
+                                              : QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 } // namespace
 
@@ -35,8 +67,8 @@ FolderListModel::FolderListModel(const QPixmap& folder, const QPixmap& padlock, 
     : QAbstractTableModel(parent), publicPicture_(StateAndFolder(Blank(padlock.size()), folder)),
       privatePicture_(StateAndFolder(padlock, folder)) {}
 
-void FolderListModel::Append(FolderRow row) {
-    rows_.push_back(std::move(row));
+void FolderListModel::Append(const FolderRow& row) {
+    rows_.Append(row);
 }
 
 void FolderListModel::Publish() {
@@ -51,16 +83,16 @@ void FolderListModel::Publish() {
 
 void FolderListModel::Clear() {
     beginResetModel();
-    rows_.clear();
+    rows_.Clear();
     published_ = 0;
     endResetModel();
 }
 
 void FolderListModel::SetStateIndex(int index, int stateIndex) {
-    rows_.at(static_cast<std::size_t>(index)).stateIndex = stateIndex;
+    rows_.SetStateIndex(static_cast<std::size_t>(index), stateIndex);
     if (index < published_) {
         emit dataChanged(this->index(index, kName), this->index(index, kName),
-                         {Qt::DecorationRole});
+                         {Qt::DecorationRole, Qt::AccessibleTextRole});
     }
 }
 
@@ -76,14 +108,19 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= published_) {
         return {};
     }
-    const FolderRow& row = Row(index.row());
+    const FolderRowView row = Row(index.row());
     switch (role) {
+    case Qt::AccessibleTextRole:
+        if (index.column() == kName) {
+            return RowSummary(row);
+        }
+        return {};
     case Qt::DisplayRole:
         switch (index.column()) {
         case kName:
             return FromUtf16(row.name);
         case kModified:
-            return QString::fromLocal8Bit(row.modified);
+            return QString::fromLatin1(row.Modified());
         case kMore:
             return row.nameTooLong ? QStringLiteral("Name too long") : QString();
         default:
@@ -122,6 +159,10 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
 TListView::TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent)
     : QTreeView(parent), model_(new FolderListModel(folder, padlock, this)) {
     setModel(model_);
+    auto* cellStyle = new NarrowCellMargins;
+    cellStyle->setParent(this);
+    setStyle(cellStyle);
+    setItemDelegate(new CutTextToolTips(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -139,12 +180,12 @@ TListView::TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* par
     header()->resizeSection(kMore, 75);
 }
 
-void TListView::AppendFolderRow(FolderRow row) {
+void TListView::AppendFolderRow(const FolderRow& row) {
     if (model_->rowCount() == model_->Count()) {
         // The first buffered row: make sure the rows show even if no one finishes the listing.
         QMetaObject::invokeMethod(model_, &FolderListModel::Publish, Qt::QueuedConnection);
     }
-    model_->Append(std::move(row));
+    model_->Append(row);
 }
 
 void TListView::FinishAppending() {
@@ -168,4 +209,31 @@ void TListView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         emit Clicked();
     }
+}
+
+void TListView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        emit ContextMenuRequested(event->globalPos());
+    } else {
+        RequestMenuForSelection();
+    }
+    event->accept();
+}
+
+void TListView::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (!menuKey) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    RequestMenuForSelection();
+    event->accept();
+}
+
+void TListView::RequestMenuForSelection() {
+    const int row = SelectedRow();
+    const QRect cell = row >= 0 ? visualRect(model_->index(row, kName)) : QRect();
+    const QPoint at = cell.isValid() ? cell.bottomLeft() : viewport()->rect().topLeft();
+    emit ContextMenuRequested(viewport()->mapToGlobal(at));
 }

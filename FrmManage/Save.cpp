@@ -31,7 +31,8 @@ void TFrmEditProtect::BitBtn4Click() {
         ShowPasswordRefusal();
         return;
     }
-    const std::vector<WriterNameSlot> names = PrivateNameSlots(ListView1->Rows());
+    const std::vector<WriterNameSlot> names =
+        PrivateNameSlots(static_cast<std::size_t>(ListView1->RowCount()), ListView1->RowAt());
     const auto folderCount = static_cast<std::int32_t>(names.size());
     const char letter = static_cast<char>(CurrentDriveLetter & 0xFF);
     bool isNumber = false;
@@ -41,7 +42,7 @@ void TFrmEditProtect::BitBtn4Click() {
     // own message is open may rebuild the selector before the outcome is reported.
     const std::string label = ComboBox1->currentText().toLocal8Bit().toStdString();
 
-    const WriteOutcome outcome =
+    const WriteResult result =
         WriteProtectionFile(letter, folderCount, *password, names, waitState);
 
     // The record follows what is on disk. A refresh during the writer's message has rebuilt
@@ -54,17 +55,18 @@ void TFrmEditProtect::BitBtn4Click() {
         }
     }
 
-    switch (outcome) {
+    switch (result.outcome) {
     case WriteOutcome::Written:
         platform::ShowMessageBox(
             {SavedText(label), kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
-    case WriteOutcome::Failed:
-        platform::ShowMessageBox({"Could not save to " + label +
-                                      ". The drive may be write-protected or removed; its "
-                                      "settings were not changed.",
+    case WriteOutcome::Failed: {
+        platform::ShowMessageBox({"Could not save to " + label + ". " +
+                                      SaveFailureCause(result.failure) +
+                                      " Its settings were not changed.",
                                   kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
+    }
     case WriteOutcome::Refused: // the writer has said why
         break;
     }

@@ -2,6 +2,7 @@
 // MPlay.sys, the 2048-byte protection file in a drive's root that the television reads.
 
 #include "app/DriveTable.h"
+#include "platform/Files.h"
 
 #include <array>
 #include <cstddef>
@@ -62,14 +63,20 @@ enum class WriteOutcome {
     Failed,  // the file could not be created, written or replaced; the old file is untouched
 };
 
+struct WriteResult {
+    WriteOutcome outcome = WriteOutcome::Failed;
+    std::optional<platform::ReplaceError> failure; // why, when the drive refused the new file
+};
+
 // Replaces driveLetter's MPlay.sys with names 0..folderCount-1 of the slots, the password
 // and the wait state, atomically: the drive holds the old file or the new one, never a part.
 // Checked before anything is built or opened: a count above 16 is Refused with its message
 // (no name is looked at), then each name in order, a name over 30 units (a slot without
 // terminator counts as over) is Refused with its message. A negative count, or fewer slots
-// than the count, is the caller's error: Failed, nothing shown, nothing written.
-WriteOutcome WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
-                                 std::span<const WriterNameSlot> names, std::uint8_t waitState);
+// than the count, is the caller's error: Failed without a failure, nothing shown, nothing
+// written.
+WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
+                                std::span<const WriterNameSlot> names, std::uint8_t waitState);
 
 // What driveLetter's MPlay.sys holds now.
 struct ProtectionFileReading {

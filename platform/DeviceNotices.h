@@ -50,7 +50,8 @@ std::vector<std::uintptr_t> DeviceNoticesFor(const std::vector<LetteredVolume>& 
 
 // Watches the lettered volumes (the mount table, or the simulation file and its folder) and
 // posts the notices of every change to target, which must outlive the source. The volumes
-// present at construction are the starting point: they give no notice.
+// present at construction are the starting point: they give no notice. On Windows it passes
+// on the device-change messages the system sends the application's windows.
 class DeviceNoticeSource : public QObject {
     Q_OBJECT
 

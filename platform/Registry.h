@@ -1,6 +1,7 @@
 #pragma once
-// The current user's registry, read from a .reg file ($LUNAVIO_REGISTRY, else
-// lunavio/hkcu.reg under $XDG_CONFIG_HOME, else under each of $XDG_CONFIG_DIRS).
+// The current user's registry: on Windows the real one; elsewhere read from a .reg file
+// ($LUNAVIO_REGISTRY, else lunavio/hkcu.reg under $XDG_CONFIG_HOME, else under each of
+// $XDG_CONFIG_DIRS).
 
 #include <cstdint>
 #include <memory>
@@ -11,9 +12,8 @@
 
 namespace platform {
 
-struct RegistryNode; // one key of a parsed registry file
-
-// An open key. The file is read when a root key is opened; keys opened below it share it.
+// An open key, closed when its last copy goes. A registry file is read when a root key is
+// opened; keys opened below it share it.
 class RegistryKey {
 public:
     // Opens path (e.g. "SOFTWARE\\Zembar") below HKEY_CURRENT_USER; nullopt when the key does
@@ -31,9 +31,8 @@ public:
     std::optional<std::uint32_t> QueryDword(std::string_view name) const;
 
 private:
-    RegistryKey(std::shared_ptr<const RegistryNode> root, const RegistryNode* node);
-    std::shared_ptr<const RegistryNode> root_;
-    const RegistryNode* node_;
+    explicit RegistryKey(std::shared_ptr<const void> key);
+    std::shared_ptr<const void> key_; // this platform's key: a file's node, or a key handle
 };
 
 // Where the current user's registry comes from, so a user can be told where to put the model

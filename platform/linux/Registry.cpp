@@ -62,8 +62,7 @@ std::optional<RegistryKey> RegistryKey::OpenCurrentUser(std::string_view path) {
     const auto bytes = linux_detail::ReadSmallTextFile(*file, kMaxRegistryFileBytes);
     if (!bytes)
         return std::nullopt;
-    const auto root = std::make_shared<const RegistryNode>(ParseRegFile(*bytes));
-    return RegistryKey(root, root.get()).Open(path);
+    return RegistryKey(std::make_shared<const RegistryNode>(ParseRegFile(*bytes))).Open(path);
 }
 
 RegistrySource CurrentUserRegistrySource() {

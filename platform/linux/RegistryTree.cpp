@@ -1,6 +1,5 @@
-#include "platform/Registry.h"
-
 #include "platform/RegFile.h"
+#include "platform/Registry.h"
 
 #include <iterator>
 #include <utility>
@@ -11,34 +10,40 @@ namespace {
 // Windows' subkey name buffer, terminator included.
 constexpr std::size_t kSubkeyNameChars = 260;
 
+const RegistryNode& NodeOf(const std::shared_ptr<const void>& key) {
+    return *static_cast<const RegistryNode*>(key.get());
+}
+
 } // namespace
 
-RegistryKey::RegistryKey(std::shared_ptr<const RegistryNode> root, const RegistryNode* node)
-    : root_(std::move(root)), node_(node) {}
+RegistryKey::RegistryKey(std::shared_ptr<const void> key) : key_(std::move(key)) {}
 
 std::optional<RegistryKey> RegistryKey::Open(std::string_view path) const {
-    const RegistryNode* node = node_;
+    const RegistryNode* node = &NodeOf(key_);
     for (const std::string_view name : SplitKeyPath(path)) {
         const auto it = node->subkeys.find(name);
         if (it == node->subkeys.end())
             return std::nullopt;
         node = &it->second;
     }
-    return RegistryKey(root_, node);
+    // The subkey keeps the whole parsed file alive.
+    return RegistryKey(std::shared_ptr<const void>(key_, node));
 }
 
 std::optional<std::string> RegistryKey::EnumSubkey(std::uint32_t index) const {
-    if (index >= node_->subkeys.size())
+    const RegistryNode& node = NodeOf(key_);
+    if (index >= node.subkeys.size())
         return std::nullopt;
-    const std::string& name = std::next(node_->subkeys.begin(), index)->first;
+    const std::string& name = std::next(node.subkeys.begin(), index)->first;
     if (name.size() + 1 > kSubkeyNameChars)
         return std::nullopt;
     return name;
 }
 
 std::optional<std::uint32_t> RegistryKey::QueryDword(std::string_view name) const {
-    const auto it = node_->values.find(name);
-    if (it == node_->values.end())
+    const RegistryNode& node = NodeOf(key_);
+    const auto it = node.values.find(name);
+    if (it == node.values.end())
         return std::nullopt;
     const RegistryValue& v = it->second;
     // Whatever its type, as a 4-byte query buffer takes it: a three-letter string is a number.

@@ -1,0 +1,3 @@
+# Cross-build for i686 Windows.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake")

@@ -1,0 +1,64 @@
+#include "platform/Drives.h"
+
+#include "platform/windows/Win32.h"
+
+#include <atomic>
+#include <string>
+
+namespace platform {
+namespace {
+
+// 0: ask the system.
+std::atomic<int> osMajorVersionForTesting{0};
+
+// Buffers of the classic size for a volume's name and its file system's name.
+constexpr DWORD kNameChars = MAX_PATH + 1;
+
+std::optional<std::string> Terminated(std::string_view text) {
+    if (text.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
+
+} // namespace
+
+std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPath) {
+    const auto root = Terminated(rootPath);
+    char label[kNameChars] = {};
+    char fileSystem[kNameChars] = {};
+    if (!root || !::GetVolumeInformationA(root->c_str(), label, kNameChars, nullptr, nullptr,
+                                          nullptr, fileSystem, kNameChars)) {
+        return std::nullopt;
+    }
+    return VolumeInformation{label, fileSystem};
+}
+
+DriveType QueryDriveType(std::string_view rootPath) {
+    const auto root = Terminated(rootPath);
+    if (!root) {
+        return DriveType::NoRootDir;
+    }
+    const UINT type = ::GetDriveTypeA(root->c_str());
+    return type <= DRIVE_RAMDISK ? static_cast<DriveType>(type) : DriveType::Unknown;
+}
+
+int OsMajorVersion() {
+    if (const int major = osMajorVersionForTesting.load(); major != 0) {
+        return major;
+    }
+    // Without the program's manifest naming Windows 10 this stops at 6 (Windows 8).
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    static_assert(sizeof(OSVERSIONINFOA) == 148);
+    if (!::GetVersionExA(&info)) {
+        return 0;
+    }
+    return static_cast<int>(info.dwMajorVersion);
+}
+
+void SetOsMajorVersionForTesting(int major) {
+    osMajorVersionForTesting.store(major);
+}
+
+} // namespace platform

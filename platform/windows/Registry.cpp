@@ -1,0 +1,75 @@
+#include "platform/Registry.h"
+
+#include "platform/windows/Win32.h"
+
+#include <array>
+#include <string>
+
+namespace platform {
+namespace {
+
+// Windows' subkey name buffer, terminator included.
+constexpr DWORD kSubkeyNameChars = 260;
+
+HKEY HandleOf(const std::shared_ptr<const void>& key) {
+    return static_cast<HKEY>(const_cast<void*>(key.get()));
+}
+
+// Opens path below parent for reading: this program never writes the registry.
+std::shared_ptr<const void> OpenBelow(HKEY parent, std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) {
+        return nullptr;
+    }
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(parent, std::string(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return nullptr;
+    }
+    return std::shared_ptr<const void>(
+        key, [](const void* k) { ::RegCloseKey(static_cast<HKEY>(const_cast<void*>(k))); });
+}
+
+} // namespace
+
+RegistryKey::RegistryKey(std::shared_ptr<const void> key) : key_(std::move(key)) {}
+
+std::optional<RegistryKey> RegistryKey::OpenCurrentUser(std::string_view path) {
+    // The predefined key is never closed.
+    return RegistryKey(std::shared_ptr<const void>(HKEY_CURRENT_USER, [](const void*) {}))
+        .Open(path);
+}
+
+std::optional<RegistryKey> RegistryKey::Open(std::string_view path) const {
+    auto key = OpenBelow(HandleOf(key_), path);
+    if (!key) {
+        return std::nullopt;
+    }
+    return RegistryKey(std::move(key));
+}
+
+std::optional<std::string> RegistryKey::EnumSubkey(std::uint32_t index) const {
+    std::array<char, kSubkeyNameChars> name{};
+    DWORD length = kSubkeyNameChars;
+    if (::RegEnumKeyExA(HandleOf(key_), index, name.data(), &length, nullptr, nullptr, nullptr,
+                        nullptr) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return std::string(name.data(), length);
+}
+
+std::optional<std::uint32_t> RegistryKey::QueryDword(std::string_view name) const {
+    if (name.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    // Whatever its type, as a 4-byte buffer takes it; a longer value does not fit. Windows
+    // is little-endian, as the stored number is.
+    std::uint32_t value = 0;
+    DWORD size = sizeof(value);
+    if (::RegQueryValueExA(HandleOf(key_), std::string(name).c_str(), nullptr, nullptr,
+                           reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        size != sizeof(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace platform
