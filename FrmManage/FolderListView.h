@@ -1,13 +1,15 @@
 #pragma once
 // The folder list: a read-only report view of FolderRow rows with the columns "Name",
 // "Modified" and "More...", a folder picture per row and the padlock as the state picture of
-// a private row.
+// a private row. A cell whose text is cut shows it in full as its tooltip; the name cell
+// tells assistive technology the whole row.
 
 #include "FrmManage/FolderListing.h"
 
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <QTreeView>
+#include <span>
 #include <vector>
 
 // Rows in the order appended. Appending only buffers; Publish() shows all buffered rows in
@@ -25,6 +27,7 @@ public:
     // All rows, published or still buffered.
     int Count() const { return static_cast<int>(rows_.size()); }
     const FolderRow& Row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    std::span<const FolderRow> Rows() const { return rows_; }
     void SetStateIndex(int index, int stateIndex);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -51,6 +54,7 @@ public:
 
     int RowCount() const { return model_->Count(); }
     const FolderRow& Row(int index) const { return model_->Row(index); }
+    std::span<const FolderRow> Rows() const { return model_->Rows(); }
     // The selected row's index, or -1.
     int SelectedRow() const;
     void SetStateIndex(int index, int stateIndex) { model_->SetStateIndex(index, stateIndex); }
@@ -59,11 +63,18 @@ public:
 signals:
     // A left click anywhere in the list, also on empty space (which clears the selection).
     void Clicked();
+    // A right click (after it selected the row under it, or cleared the selection), the Menu
+    // key or Shift+F10: a menu for the selected row belongs at globalPos.
+    void ContextMenuRequested(QPoint globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void RequestMenuForSelection();
+
     FolderListModel* model_;
 };
