@@ -308,7 +308,7 @@ TEST(WindowsRegistry, EnumeratesSubkeysAndReadsFourByteValues) {
 }
 
 TEST(WindowsLibrary, LoadsFromTheGivenFolderAndFindsEntryPointsByName) {
-    const fs::path folder = platform::ProgramFolder();
+    const fs::path folder = platform::LibraryFolder();
     EXPECT_TRUE(fs::exists(folder / "platform_windows_test.exe")) << folder;
 
     const auto library =
