@@ -156,6 +156,13 @@ protected:
         ASSERT_TRUE(file.commit());
     }
 
+    // Saves, confirms the outcome and ends the program.
+    void SaveAndExit() {
+        ClickSave();
+        ConfirmBox("Lunavio Utility");
+        ASSERT_TRUE(ExitProgram());
+    }
+
     // Ends the program with "Exit"; true when it ended by itself with 0.
     bool ExitProgram() {
         ClickExit();
@@ -205,9 +212,7 @@ TEST_F(EndToEndTest, MarkingAFolderAndSavingWritesTheFileTheTelevisionReads) {
     ASSERT_TRUE(Xdo(sweep, kWaitMs));
     ClickPassword();
     Keys(window_, {"key", "Home", "type", "1357"});
-    ClickSave();
-    ConfirmBox("Lunavio Utility");
-    ASSERT_TRUE(ExitProgram());
+    SaveAndExit();
 
     EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
               ProtectionFileBytes(FoldersOfE({"PHOTOS", "Movies", "MUSIC"}), 0x1357, 3));
@@ -255,9 +260,7 @@ TEST_F(EndToEndTest, ARefusedLeaveSwallowsTheClickAndEscapeBringsBackTheStoredPa
     EXPECT_FALSE(AwaitWindow("Lunavio Utility", window_, 1000)) << "Save ran";
 
     Keys(window_, {"key", "Escape"});
-    ClickSave();
-    ConfirmBox("Lunavio Utility");
-    ASSERT_TRUE(ExitProgram());
+    SaveAndExit();
     EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
               ProtectionFileBytes(FoldersOfE({"PHOTOS", "Movies"}), 0x2580, 3));
 }
@@ -269,9 +272,7 @@ TEST_F(EndToEndTest, TheFolderListsMenuMarksFromTheKeyboard) {
     Keys(window_, {"key", "Home", "End", "Menu", "Down", "Return"});
     // The second row, Movies, is private: "Mark as Public" is the only enabled item.
     Keys(window_, {"key", "Home", "Down", "shift+F10", "Down", "Return"});
-    ClickSave();
-    ConfirmBox("Lunavio Utility");
-    ASSERT_TRUE(ExitProgram());
+    SaveAndExit();
     EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
               ProtectionFileBytes(FoldersOfE({"PHOTOS", "MUSIC"}), 0x2580, 3));
 }
