@@ -253,9 +253,15 @@ TEST_F(EndToEndTest, IsAnOrdinaryTopLevelWindowOfFixedSizeWithOnlyACloseBox) {
 }
 
 TEST_F(EndToEndTest, ARefusedLeaveSwallowsTheClickAndEscapeBringsBackTheStoredPassword) {
+    // The program holds E's settings; an empty file shows whether and what it saves.
+    ASSERT_TRUE(QFile::resize(DrivePath("E", "MPlay.sys"), 0));
     ClickPassword();
     Keys(window_, {"key", "End", "BackSpace", "BackSpace"}); // "2580" becomes "25"
-    ClickSave();                                             // press and release at once
+    // Press and release reach the program together, as those of a touchpad tap do.
+    const QString program = QString::number(program_.processId());
+    ASSERT_TRUE(RunTool("kill", {"-STOP", program}));
+    ClickSave();
+    ASSERT_TRUE(RunTool("kill", {"-CONT", program}));
     ConfirmBox("Private folder setup");
     EXPECT_FALSE(AwaitWindow("Lunavio Utility", window_, 1000)) << "Save ran";
 
@@ -318,7 +324,7 @@ public:
         qputenv("DISPLAY", ":" + display.trimmed());
 
         manager_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        manager_.start(QStringLiteral("openbox"), {});
+        manager_.start(QStringLiteral("openbox"), {"--sm-disable"});
         ASSERT_TRUE(manager_.waitForStarted(kWaitMs)) << "openbox did not start";
         // A window manager announces itself on the root window once it manages the screen.
         const QDeadlineTimer managing(kWaitMs);
