@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <QTreeView>
+#include <span>
 #include <vector>
 
 // Rows in the order appended. Appending only buffers; Publish() shows all buffered rows in
@@ -26,6 +27,7 @@ public:
     // All rows, published or still buffered.
     int Count() const { return static_cast<int>(rows_.size()); }
     const FolderRow& Row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
+    std::span<const FolderRow> Rows() const { return rows_; }
     void SetStateIndex(int index, int stateIndex);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -52,6 +54,7 @@ public:
 
     int RowCount() const { return model_->Count(); }
     const FolderRow& Row(int index) const { return model_->Row(index); }
+    std::span<const FolderRow> Rows() const { return model_->Rows(); }
     // The selected row's index, or -1.
     int SelectedRow() const;
     void SetStateIndex(int index, int stateIndex) { model_->SetStateIndex(index, stateIndex); }

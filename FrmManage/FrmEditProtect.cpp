@@ -2,7 +2,7 @@
 
 #include "FrmManage/CutTextToolTips.h"
 #include "FrmManage/Pictures.h"
-#include "platform/AsciiCase.h"
+#include "Hdddevctrl/DiscoveryDiagnosis.h"
 #include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
@@ -71,15 +71,6 @@ QFont WindowFont() {
 
 void RecordOsVersion() {
     OsVersionInfo.MajorVersion = platform::OsMajorVersion();
-}
-
-bool IsFatFileSystem(std::string_view fileSystemName) {
-    if (fileSystemName.size() < 3) {
-        return false;
-    }
-    std::string prefix(fileSystemName.substr(0, 3));
-    std::transform(prefix.begin(), prefix.end(), prefix.begin(), platform::AsciiUpper<char>);
-    return prefix == "FAT";
 }
 
 void ReportHandlerErrors(const std::function<void()>& handler) {
@@ -195,6 +186,8 @@ int TFrmEditProtect::exec() {
 
 void TFrmEditProtect::FillDriveSelector(const DriveTableArray& table, int count) {
     ComboBox1->clear();
+    ComboBox1->setToolTip({}); // the no-drive state's reason no longer holds
+    ComboBox1->setAccessibleDescription({});
     const auto entries = static_cast<std::size_t>(std::clamp<int>(count, 0, kDriveTableEntries));
     for (std::size_t i = 0; i < entries && table[i].DriveLetter != 0; ++i) {
         const std::string label = FormatDriveLabel(static_cast<char>(table[i].DriveLetter));
@@ -321,9 +314,7 @@ int RunSetupWindow(int count, const DriveTableArray& table) {
     }
     TFrmEditProtect& window = *FrmEditProtect;
     RecordOsVersion();
-    const std::string root{static_cast<char>(first.DriveLetter), ':', '\\'};
-    const auto volume = platform::QueryVolumeInformation(root);
-    VolumeIsFat = volume && IsFatFileSystem(volume->fileSystem);
+    VolumeIsFat = DriveIsFat(static_cast<char>(first.DriveLetter));
 
     window.FillDriveSelector(table, count);
     window.ComboBox1->setCurrentIndex(0);
@@ -343,4 +334,9 @@ void SetNoDriveState(TFrmEditProtect& window) {
     window.ListView1->Clear();
     window.BitBtn4->setEnabled(false);
     window.ComboBox1->setEditText(QStringLiteral(" --- No avaliable drive ---"));
+    // Why, from what the discovery that found nothing saw.
+    const QString why =
+        QString::fromLocal8Bit(NoDriveReason(DiagnoseDiscovery(ProcessDeviceDiscovery())));
+    window.ComboBox1->setToolTip(why);
+    window.ComboBox1->setAccessibleDescription(why);
 }

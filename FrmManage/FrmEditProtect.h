@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <array>
 #include <functional>
-#include <string_view>
 
 class QComboBox;
 class QFrame;
@@ -33,9 +32,6 @@ extern OsVersionRecord OsVersionInfo;
 
 // Queries the version into OsVersionInfo.
 void RecordOsVersion();
-
-// Whether a file system name names FAT: its first three characters, upper-cased, are "FAT".
-bool IsFatFileSystem(std::string_view fileSystemName);
 
 // Runs handler; an exception it raises is shown in an error box with its text and the
 // program's title, and the window goes on.
@@ -140,5 +136,6 @@ extern TFrmEditProtect* FrmEditProtect;
 int RunSetupWindow(int count, const DriveTableArray& table);
 
 // The no-drive state: no selector entries, the text " --- No avaliable drive ---", an empty
-// list and "Save" disabled; everything else stays as it was.
+// list and "Save" disabled; the selector's tooltip and accessible description say why the
+// last discovery found no drive. Everything else stays as it was.
 void SetNoDriveState(TFrmEditProtect& window);

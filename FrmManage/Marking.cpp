@@ -1,14 +1,12 @@
 // "Mark as Private" and "Mark as Public": marks live only in the list until "Save".
 
 #include "FrmManage/FrmEditProtect.h"
-#include "platform/MessageBox.h"
+#include "FrmManage/ProtectionRules.h"
 
 #include <QItemSelectionModel>
 #include <QPushButton>
 
 namespace {
-
-constexpr int kMaxPrivateRows = 16;
 
 bool IsSelected(const TListView& list, int row) {
     return list.selectionModel()->isRowSelected(row, QModelIndex());
@@ -17,16 +15,11 @@ bool IsSelected(const TListView& list, int row) {
 } // namespace
 
 void TFrmEditProtect::BitBtn1Click() {
-    int wouldBePrivate = 0;
-    for (int i = 0; i < ListView1->RowCount(); ++i) {
-        const FolderRow& row = ListView1->Row(i);
-        if ((IsSelected(*ListView1, i) && row.IsMarkable()) || row.IsPrivate()) {
-            ++wouldBePrivate;
-        }
-    }
+    const int wouldBePrivate = PrivateRowsAfterMarking(ListView1->Rows(), [this](std::size_t i) {
+        return IsSelected(*ListView1, static_cast<int>(i));
+    });
     if (wouldBePrivate > kMaxPrivateRows) {
-        platform::ShowMessageBox({"Lunavio cannot protect more than 16 folders", "Lunavio Utility",
-                                  platform::BoxOwner::None, platform::BoxKind::Plain});
+        ShowPrivateFolderLimit();
         return;
     }
     for (int i = 0; i < ListView1->RowCount(); ++i) {

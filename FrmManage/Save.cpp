@@ -1,13 +1,13 @@
 // "Save": the window's marks, password and wait state become the chosen drive's MPlay.sys.
 
 #include "FrmManage/FrmEditProtect.h"
+#include "FrmManage/ProtectionRules.h"
 #include "Protectfileio/Protectfileio.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,77 +16,23 @@ namespace {
 
 constexpr const char* kTitle = "Lunavio Utility";
 
-void ShowPasswordRefusal() {
-    platform::ShowMessageBox({"Password must be 0000 - 9999", kTitle, platform::BoxOwner::None,
-                              platform::BoxKind::Plain});
-}
-
-// The packed BCD value of four digit characters, first digit in bits 15..12; nullopt when a
-// character is not a digit.
-std::optional<std::uint16_t> PackedPassword(const std::string& text) {
-    std::uint16_t value = 0;
-    for (const char c : text) {
-        const auto digit = static_cast<std::uint8_t>(static_cast<unsigned char>(c) - '0');
-        if (digit > 9) {
-            return std::nullopt;
-        }
-        value = static_cast<std::uint16_t>((value << 4) + digit);
-    }
-    return value;
-}
-
-// The stored names of the private rows in list order, one zero-filled slot each, at least
-// the writer's 16 slots.
-std::vector<WriterNameSlot> PrivateNames(const TListView& list) {
-    std::vector<WriterNameSlot> names(kMaxProtectedFolders, WriterNameSlot{});
-    std::size_t count = 0;
-    for (int i = 0; i < list.RowCount(); ++i) {
-        const FolderRow& row = list.Row(i);
-        if (!row.IsPrivate()) {
-            continue;
-        }
-        if (count == names.size()) {
-            names.emplace_back();
-        }
-        // The slot keeps its terminator, as the listing's name block does.
-        const std::size_t units = std::min(row.storedName.size(), kPathUnits - 1);
-        std::copy_n(row.storedName.begin(), units, names[count].begin());
-        ++count;
-    }
-    names.resize(std::max(count, kMaxProtectedFolders));
-    return names;
-}
-
-std::int32_t PrivateRowCount(const TListView& list) {
-    std::int32_t count = 0;
-    for (int i = 0; i < list.RowCount(); ++i) {
-        count += list.Row(i).IsPrivate() ? 1 : 0;
-    }
-    return count;
-}
-
 } // namespace
 
 void TFrmEditProtect::BitBtn4Click() {
     const int index = ComboBox1->currentIndex();
     if (index < 0) {
-        platform::ShowMessageBox({"Please choose a drive of Lunavio", kTitle,
-                                  platform::BoxOwner::Window, platform::BoxKind::Plain});
+        platform::ShowMessageBox(
+            {kChooseDriveText, kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         ComboBox1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    const std::string passwordText = MaskEdit1->EditText();
-    if (passwordText.size() != 4) {
-        ShowPasswordRefusal();
-        return;
-    }
-    const std::optional<std::uint16_t> password = PackedPassword(passwordText);
+    const std::optional<std::uint16_t> password = PackedPassword(MaskEdit1->EditText());
     if (!password) {
         ShowPasswordRefusal();
         return;
     }
-    const std::int32_t folderCount = PrivateRowCount(*ListView1);
-    const std::vector<WriterNameSlot> names = PrivateNames(*ListView1);
+    const std::vector<WriterNameSlot> names = PrivateNameSlots(ListView1->Rows());
+    const auto folderCount = static_cast<std::int32_t>(names.size());
     const char letter = static_cast<char>(CurrentDriveLetter & 0xFF);
     bool isNumber = false;
     const int waitValue = LabeledEdit1->text().toInt(&isNumber);
@@ -95,7 +41,7 @@ void TFrmEditProtect::BitBtn4Click() {
     // own message is open may rebuild the selector before the outcome is reported.
     const std::string label = ComboBox1->currentText().toLocal8Bit().toStdString();
 
-    const WriteOutcome outcome =
+    const WriteResult result =
         WriteProtectionFile(letter, folderCount, *password, names, waitState);
 
     // The record follows what is on disk. A refresh during the writer's message has rebuilt
@@ -108,17 +54,18 @@ void TFrmEditProtect::BitBtn4Click() {
         }
     }
 
-    switch (outcome) {
+    switch (result.outcome) {
     case WriteOutcome::Written:
         platform::ShowMessageBox({"Save to " + label + " OK!", kTitle, platform::BoxOwner::Window,
                                   platform::BoxKind::Plain});
         break;
-    case WriteOutcome::Failed:
-        platform::ShowMessageBox({"Could not save to " + label +
-                                      ". The drive may be write-protected or removed; its "
-                                      "settings were not changed.",
+    case WriteOutcome::Failed: {
+        platform::ShowMessageBox({"Could not save to " + label + ". " +
+                                      SaveFailureCause(result.failure) +
+                                      " Its settings were not changed.",
                                   kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
+    }
     case WriteOutcome::Refused: // the writer has said why
         break;
     }

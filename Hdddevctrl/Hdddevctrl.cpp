@@ -15,50 +15,37 @@
 
 namespace {
 
-// A model whose vendor or product number could not be read has no number and matches nothing.
-struct SupportedModel {
-    std::optional<std::uint32_t> venderId;
-    std::optional<std::uint32_t> productId;
-};
-
 void ShowLoaderError(const char* text) {
     platform::ShowMessageBox({text, "Error"});
 }
 
-// Text of a fixed field up to its terminator, or the whole field when it has none.
-template <std::size_t N> std::string_view FieldText(const std::array<char, N>& field) {
-    const auto end = std::find(field.begin(), field.end(), '\0');
-    return {field.data(), static_cast<std::size_t>(end - field.begin())};
-}
+} // namespace
 
-std::vector<SupportedModel> ReadSupportedModels(const platform::RegistryKey& key) {
+std::vector<ModelListEntry> ReadModelList(const platform::RegistryKey& key) {
     std::uint32_t subkeys = 0;
     while (key.EnumSubkey(subkeys)) {
         ++subkeys;
     }
-    std::vector<SupportedModel> models;
-    for (std::uint32_t index = 0; index < subkeys && models.size() < kMaxSupportedModels; ++index) {
+    std::vector<ModelListEntry> models;
+    for (std::uint32_t index = 0; index < subkeys; ++index) {
         const auto name = key.EnumSubkey(index);
         const auto subkey = name ? key.Open(*name) : std::nullopt;
         if (!subkey) {
             continue;
         }
-        const auto support = subkey->QueryDword("PrivateFolderSupport");
-        if (support && *support != 0) {
-            models.push_back({subkey->QueryDword("VenderID"), subkey->QueryDword("ProductID")});
-        }
+        models.push_back({*name, subkey->QueryDword("PrivateFolderSupport"),
+                          subkey->QueryDword("VenderID"), subkey->QueryDword("ProductID")});
     }
     return models;
 }
 
-// "VID_1D6B": upper-case hexadecimal, at least four digits.
 std::string HexTag(std::string_view prefix, std::uint32_t number) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(number));
     return std::string(prefix) + digits;
 }
 
-bool Matches(const SupportedModel& model, std::string_view deviceId) {
+bool ModelMatches(const ModelListEntry& model, std::string_view deviceId) {
     if (!model.venderId || !model.productId) {
         return false;
     }
@@ -76,27 +63,35 @@ bool PassesVersionCheck(const DeviceRecord& record, int osMajor) {
     return true;
 }
 
-} // namespace
-
 DeviceDiscovery::DeviceDiscovery(std::vector<std::filesystem::path> folders,
                                  platform::SystemSearch then)
     : folders_(std::move(folders)), then_(then) {}
 
+DeviceDiscovery::DeviceDiscovery(EntryPoints entryPoints)
+    : then_(platform::SystemSearch::No), entry_(entryPoints) {}
+
 bool DeviceDiscovery::LoadLibrary() {
-    library_ = platform::Library::Load("DeviceInfo", folders_, then_);
+    entry_ = {};
+    platform::LibraryLoad load = platform::Library::Attempt("DeviceInfo", folders_, then_);
+    library_ = std::move(load.library);
+    libraryStatus_ = {};
     if (!library_) {
+        libraryStatus_.error = load.error.empty() ? "no place to look for it" : load.error;
         ShowLoaderError("Load DeviceInfo.dll failed.");
         return false;
     }
     std::array<void*, kDeviceInfoEntryPoints.size()> found{};
     std::transform(kDeviceInfoEntryPoints.begin(), kDeviceInfoEntryPoints.end(), found.begin(),
                    [this](const char* name) { return library_->Symbol(name); });
-    if (std::find(found.begin(), found.end(), nullptr) != found.end()) {
+    if (const auto missing = std::find(found.begin(), found.end(), nullptr);
+        missing != found.end()) {
+        libraryStatus_.error = library_->File().string() + " lacks the entry point " +
+                               kDeviceInfoEntryPoints[missing - found.begin()];
         library_.reset();
-        entry_ = {};
         ShowLoaderError("Load function of DeviceInfo.dll failed.");
         return false;
     }
+    libraryStatus_ = {.loaded = true, .file = library_->File(), .error = {}};
     entry_.dllInit = reinterpret_cast<DllInitFn>(found[0]);
     entry_.prepareDevInfo = reinterpret_cast<PrepareDevInfoFn>(found[1]);
     entry_.releaseDevInfo = reinterpret_cast<ReleaseDevInfoFn>(found[2]);
@@ -134,22 +129,36 @@ bool DeviceDiscovery::FetchRecords() {
     return true;
 }
 
+std::span<const DeviceRecord> DeviceDiscovery::Records() const {
+    // The library may report more records than it was given room for.
+    return {records_.get(), records_ ? std::min(count_, allocated_) : 0};
+}
+
 int DeviceDiscovery::GetDrives(DeviceDriveList& list) {
-    if (!library_ && !LoadLibrary()) {
+    lastResult_ = Discover(list);
+    lastDrives_.assign(list.begin(), list.begin() + std::max(lastResult_, 0));
+    return lastResult_;
+}
+
+int DeviceDiscovery::Discover(DeviceDriveList& list) {
+    if (entry_.isDevExist2 == nullptr && !LoadLibrary()) {
         return -1;
     }
     const auto key = platform::RegistryKey::OpenCurrentUser("SOFTWARE\\Zembar");
     if (!key) {
         return 0;
     }
-    const std::vector<SupportedModel> models = ReadSupportedModels(*key);
+    std::vector<ModelListEntry> models = ReadModelList(*key);
+    std::erase_if(models, [](const ModelListEntry& model) { return !model.Supported(); });
+    if (models.size() > kMaxSupportedModels) {
+        models.resize(kMaxSupportedModels);
+    }
 
-    const int osMajor = platform::OsMajorVersion();
+    osMajor_ = platform::OsMajorVersion();
     if (!FetchRecords()) {
         return -1;
     }
-    // The library may report more records than it was given room for.
-    const std::span<DeviceRecord> records(records_.get(), std::min(count_, allocated_));
+    const std::span<DeviceRecord> records(records_.get(), Records().size());
     for (DeviceRecord& record : records) {
         for (char& c : record.DeviceId) {
             if (c == '\0') {
@@ -160,14 +169,14 @@ int DeviceDiscovery::GetDrives(DeviceDriveList& list) {
     }
 
     std::size_t written = 0;
-    for (const SupportedModel& model : models) {
+    for (const ModelListEntry& model : models) {
         for (const DeviceRecord& record : records) {
             if (written == list.size()) {
                 return static_cast<int>(written);
             }
             // An empty root path would put a letter 0 into the list, which ends the table.
-            if (record.RootPath[0] == '\0' || !Matches(model, FieldText(record.DeviceId)) ||
-                !PassesVersionCheck(record, osMajor)) {
+            if (record.RootPath[0] == '\0' || !ModelMatches(model, FieldText(record.DeviceId)) ||
+                !PassesVersionCheck(record, osMajor_)) {
                 continue;
             }
             list[written++] = record.RootPath[0];
@@ -177,7 +186,7 @@ int DeviceDiscovery::GetDrives(DeviceDriveList& list) {
 }
 
 DeviceDiscovery& ProcessDeviceDiscovery() {
-    static DeviceDiscovery discovery({platform::ProgramFolder()}, platform::SystemSearch::Yes);
+    static DeviceDiscovery discovery({platform::LibraryFolder()}, platform::SystemSearch::Yes);
     return discovery;
 }
 

@@ -1,10 +1,10 @@
 #include "Protectfileio/Protectfileio.h"
 
-#include "platform/Files.h"
 #include "platform/MessageBox.h"
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -20,24 +20,43 @@ void ShowRefusal(const char* text, const char* title) {
 
 } // namespace
 
-WriteOutcome WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
-                                 std::span<const WriterNameSlot> names, std::uint8_t waitState) {
+WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
+                                std::span<const WriterNameSlot> names, std::uint8_t waitState) {
     if (folderCount > static_cast<std::int32_t>(kMaxProtectedFolders)) {
         ShowRefusal("Cannot protect more than 16 folders.", "Lunavio Utility");
-        return WriteOutcome::Refused;
+        return {WriteOutcome::Refused, {}};
     }
     if (folderCount < 0 || names.size() < static_cast<std::size_t>(folderCount))
-        return WriteOutcome::Failed;
+        return {WriteOutcome::Failed, {}};
     const auto given = names.first(static_cast<std::size_t>(folderCount));
     for (const WriterNameSlot& name : given) {
         if (WriterNameLength(name) > kMaxFolderNameUnits) {
             ShowRefusal("Folders to be protected cannot more than 30 characters.", "Tessaro Tool");
-            return WriteOutcome::Refused;
+            return {WriteOutcome::Refused, {}};
         }
     }
     const ProtectionFile file = EncodeProtectionFile(given, password, waitState);
-    return platform::ReplaceFile(ProtectionFilePath(driveLetter), file) ? WriteOutcome::Written
-                                                                        : WriteOutcome::Failed;
+    auto replaced = platform::ReplaceFile(ProtectionFilePath(driveLetter), file);
+    if (!replaced) {
+        return {WriteOutcome::Failed, std::move(replaced.error)};
+    }
+    return {WriteOutcome::Written, {}};
+}
+
+ProtectionFileReading InspectProtectionFile(char driveLetter) {
+    const auto start =
+        platform::ReadFileStart(ProtectionFilePath(driveLetter), kProtectionFileSize);
+    if (!start)
+        return {};
+    // A short file and a short read alike leave bytes that are not file content.
+    if (start->size < kProtectionFileSize)
+        return {.present = true, .fault = ProtectionFileFault::Size, .settings = std::nullopt};
+    const ProtectionFileFault fault = CheckProtectionFile(start->bytes);
+    if (fault != ProtectionFileFault::None)
+        return {.present = true, .fault = fault, .settings = std::nullopt};
+    return {.present = true,
+            .fault = ProtectionFileFault::None,
+            .settings = DecodeProtectionFile(start->bytes)};
 }
 
 void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
@@ -45,12 +64,7 @@ void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16
                         std::uint8_t& waitState) {
     folderCount = 0;
     password = 0;
-    const auto start =
-        platform::ReadFileStart(ProtectionFilePath(driveLetter), kProtectionFileSize);
-    // A short file and a short read alike leave bytes that are not file content.
-    if (!start || start->size < kProtectionFileSize || start->bytes.size() < kProtectionFileSize)
-        return;
-    const auto settings = DecodeProtectionFile(start->bytes);
+    const auto settings = InspectProtectionFile(driveLetter).settings;
     if (!settings)
         return;
     folderCount = settings->folderCount;

@@ -2,6 +2,7 @@
 // MPlay.sys, the 2048-byte protection file in a drive's root that the television reads.
 
 #include "app/DriveTable.h"
+#include "platform/Files.h"
 
 #include <array>
 #include <cstddef>
@@ -32,12 +33,23 @@ struct ProtectionSettings {
 // Pure: a writer name's units before its terminator; kPathUnits when the slot has none.
 std::size_t WriterNameLength(const WriterNameSlot& slot);
 
-// Pure: the settings of the first 2048 bytes of content, or nullopt when it is not a valid
-// protection file: shorter than 2048 bytes, a magic that differs (case included) or whose
-// terminator is not zero, or a FolderCount above 16. The writer never stores such a count; the
-// file was not written by it, and trusting part of it could mark the wrong folders private, so
-// the whole file is taken as missing. Header words and entry marks are not examined. A name
-// with no zero unit in its 31 units is cut to those 31 units and terminated.
+// Why content is not a valid protection file.
+enum class ProtectionFileFault {
+    None,        // valid
+    Size,        // shorter than 2048 bytes
+    Magic,       // the magic differs (case included) or its terminator is not zero
+    FolderCount, // a FolderCount above 16
+};
+
+// Pure: the first fault of content, in the order above; None for a valid file. The writer
+// never stores a count above 16; the file was not written by it, and trusting part of it
+// could mark the wrong folders private, so the whole file is taken as invalid. Header words
+// and entry marks are not examined.
+ProtectionFileFault CheckProtectionFile(std::span<const std::uint8_t> content);
+
+// Pure: the settings of the first 2048 bytes of content, or nullopt when CheckProtectionFile
+// finds a fault. A name with no zero unit in its 31 units is cut to those 31 units and
+// terminated.
 std::optional<ProtectionSettings> DecodeProtectionFile(std::span<const std::uint8_t> content);
 
 // Pure: the file content for the given names (names.size() is the count). The caller has
@@ -51,14 +63,28 @@ enum class WriteOutcome {
     Failed,  // the file could not be created, written or replaced; the old file is untouched
 };
 
+struct WriteResult {
+    WriteOutcome outcome = WriteOutcome::Failed;
+    std::optional<platform::ReplaceError> failure; // why, when the drive refused the new file
+};
+
 // Replaces driveLetter's MPlay.sys with names 0..folderCount-1 of the slots, the password
 // and the wait state, atomically: the drive holds the old file or the new one, never a part.
 // Checked before anything is built or opened: a count above 16 is Refused with its message
 // (no name is looked at), then each name in order, a name over 30 units (a slot without
 // terminator counts as over) is Refused with its message. A negative count, or fewer slots
-// than the count, is the caller's error: Failed, nothing shown, nothing written.
-WriteOutcome WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
-                                 std::span<const WriterNameSlot> names, std::uint8_t waitState);
+// than the count, is the caller's error: Failed without a failure, nothing shown, nothing
+// written.
+WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
+                                std::span<const WriterNameSlot> names, std::uint8_t waitState);
+
+// What driveLetter's MPlay.sys holds now.
+struct ProtectionFileReading {
+    bool present = false;                                  // the file could be opened
+    ProtectionFileFault fault = ProtectionFileFault::None; // Size also for a short read
+    std::optional<ProtectionSettings> settings;            // set exactly for a valid file
+};
+ProtectionFileReading InspectProtectionFile(char driveLetter);
 
 // Reads driveLetter's MPlay.sys. folderCount and password are set to 0 first; for a valid
 // file they, names 0..folderCount-1 and waitState are set from it. Otherwise names and

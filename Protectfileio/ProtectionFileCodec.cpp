@@ -44,18 +44,24 @@ std::uint16_t LoadBe16(std::span<const std::uint8_t> content, std::size_t at) {
 
 } // namespace
 
-std::optional<ProtectionSettings> DecodeProtectionFile(std::span<const std::uint8_t> content) {
+ProtectionFileFault CheckProtectionFile(std::span<const std::uint8_t> content) {
     if (content.size() < kProtectionFileSize)
-        return std::nullopt;
+        return ProtectionFileFault::Size;
     if (!std::equal(kMagic.begin(), kMagic.end(), content.begin(),
                     [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; }) ||
         content[kMagicTerminatorAt] != 0)
-        return std::nullopt;
-    const std::uint8_t count = content[kFolderCountAt];
+        return ProtectionFileFault::Magic;
     // The writer never stores more than 16. Keeping the first 16 of a larger count would mark
     // folders private (or public) that the television treats otherwise, so the file is invalid.
-    if (count > kMaxProtectedFolders)
+    if (content[kFolderCountAt] > kMaxProtectedFolders)
+        return ProtectionFileFault::FolderCount;
+    return ProtectionFileFault::None;
+}
+
+std::optional<ProtectionSettings> DecodeProtectionFile(std::span<const std::uint8_t> content) {
+    if (CheckProtectionFile(content) != ProtectionFileFault::None)
         return std::nullopt;
+    const std::uint8_t count = content[kFolderCountAt];
 
     ProtectionSettings settings;
     settings.folderCount = count;

@@ -5,8 +5,13 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[]) {
-    QApplication application(argc, argv);
+// The program takes nothing from its command line, not even Qt's own options (-platform,
+// -stylesheet, -reverse, ...): Qt is given the program's name alone.
+int main(int, char*[]) {
+    char name[] = "private-folder-setup";
+    char* arguments[] = {name, nullptr};
+    int count = 1;
+    QApplication application(count, arguments);
     platform::InstallQtMessageBoxes([]() -> QWidget* { return FrmEditProtect; });
 
     const int found = BuildDriveTable();

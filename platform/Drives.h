@@ -1,9 +1,9 @@
 #pragma once
 // Drive letters. One drive map per process, shared by the program and libDeviceInfo.so.
 // When LUNAVIO_SIMULATION names a file (set and not empty), that file is the whole machine,
-// re-read on every query; a missing or unreadable one is a machine without drives. Otherwise
-// C is / and mounted removable or USB volumes take the lowest free letter from D, keeping it
-// while they stay mounted.
+// read again whenever it has changed; a missing or unreadable one is a machine without drives.
+// Otherwise C is / and mounted removable or USB volumes take the lowest free letter from D,
+// keeping it while they stay mounted.
 
 #include <filesystem>
 #include <optional>
@@ -25,8 +25,8 @@ struct LetteredVolume {
     std::string blockDevice;         // real volumes: the block device's sysfs path; else empty
 };
 
-// The lettered volumes present now, in letter order (re-reads the mount table or the
-// simulation file).
+// The lettered volumes present now, in letter order (re-reads the mount table, or the
+// simulation file if it has changed).
 std::vector<LetteredVolume> LetteredVolumes();
 
 // The local path of a drive path: "E:\MPlay.sys" -> <E's folder>/MPlay.sys, "E:\" and "E:\*"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,15 +25,40 @@ std::optional<FileStart> ReadFileStart(std::string_view drivePath, std::size_t m
 // The steps of a replacement, in order; each can be made to fail for tests.
 enum class ReplaceStep { Create, Write, Flush, Replace };
 
-// Replaces the file with exactly bytes, atomically: a complete new file in the same folder,
-// flushed to the medium, then renamed over the old one. True when the drive holds the new
-// file; false when it still holds the old one (or none, if there was none), and no temporary
-// file is left. Only a regular file or no file is replaced: a folder, link or device of that
-// name is refused and left as it is, and so is a read-only file (no write permission for
-// anyone). The new file keeps the old one's permissions.
-bool ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes);
+// Why a step failed, in terms the user can act on. Each platform maps its own error codes.
+enum class FileFault {
+    DiskFull,     // no space (or quota) left on the drive
+    ReadOnly,     // write-protected medium or read-only file system
+    Gone,         // the drive or its folder is no longer there, or stopped answering
+    AccessDenied, // the user may not write the file or its folder
+    NotAFile,     // a folder, link or device holds the file's name
+    Other,
+};
 
-// Test seam: makes the given step of every later ReplaceFile fail (nullopt: none).
-void FailReplaceStepForTesting(std::optional<ReplaceStep> step);
+struct ReplaceError {
+    ReplaceStep step = ReplaceStep::Create;
+    FileFault fault = FileFault::Other;
+    std::string detail; // the system's own description of the error; empty when it gave none
+};
+
+// What ReplaceFile did: true when the drive holds the new file, else the step that failed.
+struct ReplaceResult {
+    std::optional<ReplaceError> error;
+    explicit operator bool() const { return !error; }
+};
+
+// Replaces the file with exactly bytes, atomically: a complete new file in the same folder,
+// flushed to the medium, then renamed over the old one. On failure the drive still holds the
+// old file (or none, if there was none) and no temporary file is left. Only a regular file or
+// no file is replaced: a folder, link or device of that name is refused and left as it is, and
+// so is a file the user could not open for writing in place, or one that nobody may write
+// (read-only). The new file keeps the old one's permissions. Temporary files that earlier,
+// interrupted replacements left in the folder are removed; concurrent replacements of files in
+// one folder, in this process or another, wait for each other.
+ReplaceResult ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes);
+
+// Test seam: makes the given step of every later ReplaceFile fail (nullopt: none) with the
+// platform's error code systemError (errno on Linux); 0 stands for a plain I/O error.
+void FailReplaceStepForTesting(std::optional<ReplaceStep> step, int systemError = 0);
 
 } // namespace platform

@@ -51,30 +51,6 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
-// Logical lines: continuations (a trailing backslash) joined, the next line's indent dropped.
-std::vector<std::string> Lines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool continuing = false;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        line = Trim(line);
-        continuing = line.ends_with('\\') && !line.starts_with('[');
-        if (continuing)
-            line.remove_suffix(1);
-        current += line;
-        if (!continuing) {
-            lines.push_back(std::move(current));
-            current.clear();
-        }
-    }
-    if (!current.empty())
-        lines.push_back(std::move(current));
-    return lines;
-}
-
 // A quoted string at the start of s with \\ and \" escapes; s is advanced past it.
 std::optional<std::string> Quoted(std::string_view& s) {
     if (!s.starts_with('"'))
@@ -91,6 +67,42 @@ std::optional<std::string> Quoted(std::string_view& s) {
         }
     }
     return std::nullopt;
+}
+
+// True when line is a value line whose data is hex ("V"=hex:..., @=hex(b):...). As in regedit,
+// only such a line continues on the next one after a trailing backslash: a comment or a dword
+// that ends with one does not swallow the next line.
+bool InsideHexData(std::string_view line) {
+    if (line.starts_with('@'))
+        line.remove_prefix(1);
+    else if (!Quoted(line))
+        return false;
+    line = Trim(line);
+    if (!line.starts_with('='))
+        return false;
+    line = Trim(line.substr(1));
+    return line.starts_with("hex:") || line.starts_with("hex(");
+}
+
+// Logical lines: hex data continued by a trailing backslash joined, the next line's indent
+// dropped.
+std::vector<std::string> Lines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::string current;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        current += Trim(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        if (current.ends_with('\\') && InsideHexData(current)) {
+            current.pop_back();
+            continue;
+        }
+        lines.push_back(std::move(current));
+        current.clear();
+    }
+    if (!current.empty())
+        lines.push_back(std::move(current));
+    return lines;
 }
 
 std::optional<std::vector<std::uint8_t>> HexBytes(std::string_view s) {

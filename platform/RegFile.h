@@ -39,7 +39,8 @@ std::vector<std::string_view> SplitKeyPath(std::string_view path);
 // "Windows Registry Editor Version 5.00" or "REGEDIT4"; without it the tree is empty. Keys of
 // other hives are skipped; a key given twice merges; "[-key]" deletes the key and its subtree,
 // "name"=- deletes a value, as regedit does on import. Lines that parse as nothing (comments
-// starting with ';', garbage) are skipped; a trailing backslash continues a line.
+// starting with ';', garbage) are skipped. A trailing backslash continues hex data on the next
+// line; on any other line (a comment, a dword, a string) it is just a character.
 RegistryNode ParseRegFile(std::string_view bytes);
 
 } // namespace platform

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -34,5 +35,13 @@ private:
     std::shared_ptr<const RegistryNode> root_;
     const RegistryNode* node_;
 };
+
+// Where the current user's registry comes from, so a user can be told where to put the model
+// list. On Windows it is the registry itself, "HKEY_CURRENT_USER\\SOFTWARE\\Zembar".
+struct RegistrySource {
+    std::string read;                // the file that is read; empty when none was found
+    std::vector<std::string> looked; // every place looked, in order, the one read included
+};
+RegistrySource CurrentUserRegistrySource();
 
 } // namespace platform

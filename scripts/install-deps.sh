@@ -22,13 +22,13 @@ group[window]="openbox at-spi2-core dbus-daemon dbus-x11 python3-pyatspi fonts-l
     fonts-dejavu-core"
 
 # Fuzzing with libFuzzer.
-group[fuzz]=""
+group[fuzz]="clang llvm libclang-rt-14-dev"
 
 # The Windows cross-build and its tests under Wine.
 group[windows]=""
 
 # The Debian package and the checks on it.
-group[package]=""
+group[package]="dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin"
 
 names=("$@")
 [ ${#names[@]} -gt 0 ] || names=(build test window fuzz windows package)

@@ -13,8 +13,9 @@ namespace lunavio_test {
 
 class SimulatedMachine {
 public:
-    SimulatedMachine() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "lunavio-XXXXXX").string();
+    explicit SimulatedMachine(
+        const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = (base / "lunavio-XXXXXX").string();
         root_ = ::mkdtemp(pattern.data());
         ::setenv("LUNAVIO_SIMULATION", (root_ / "machine.txt").c_str(), 1);
         Describe("");

@@ -2,6 +2,7 @@
 
 #include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/Pictures.h"
+#include "OffscreenPlatform.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/QtMessageBox.h"
 
@@ -643,6 +644,7 @@ int main(int argc, char* argv[]) {
                                             << "F\tf\tUSB\\VID_1234&PID_5678\\1\t1\t\tNTFS\n";
     qputenv("LUNAVIO_SIMULATION", simulation.toLocal8Bit());
 
+    lunavio_test::UseOffscreenPlatformUnlessChosen();
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

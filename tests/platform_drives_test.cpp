@@ -2,11 +2,14 @@
 #include "platform/Drives.h"
 #include "platform/linux/Simulation.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
 using lunavio_test::SimulatedMachine;
+using lunavio_test::WriteFile;
 using platform::DriveType;
 using platform::linux_detail::ParseSimulationFile;
 
@@ -74,6 +77,27 @@ TEST(SimulatedDrives, FileIsTheWholeMachineAndIsReadAfresh) {
 
     std::filesystem::remove(machine.Root() / "machine.txt");
     EXPECT_TRUE(platform::LetteredVolumes().empty());
+}
+
+// A file left alone for a few seconds is read once and then kept while it stays the same; a
+// change after that is seen at the next lookup, even one in place that keeps the size.
+TEST(SimulatedDrives, ASettledFileIsKeptUntilItChanges) {
+    SimulatedMachine machine;
+    const auto root = machine.Root();
+    machine.Describe("E\tdriveE\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(4100));
+    EXPECT_EQ(platform::LocalPath("E:\\"), root / "driveE");
+    EXPECT_EQ(platform::LocalPath("E:\\"), root / "driveE");
+
+    machine.Describe("E\tdriveX\n"); // in place, same size
+    EXPECT_EQ(platform::LocalPath("E:\\"), root / "driveX");
+
+    WriteFile(root / "other.txt", "G\tdriveG\n");
+    ::setenv("LUNAVIO_SIMULATION", (root / "other.txt").c_str(), 1);
+    EXPECT_EQ(platform::LocalPath("G:\\"), root / "driveG");
+    ::setenv("LUNAVIO_SIMULATION", (root / "machine.txt").c_str(), 1);
+    std::filesystem::remove(root / "machine.txt");
+    EXPECT_FALSE(platform::LocalPath("E:\\"));
 }
 
 TEST(SimulatedDrives, LocalPathMapsDrivePathsIntoTheDriveFolderOnly) {

@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -60,7 +61,7 @@ protected:
 TEST_F(ProtectionFileIo, WritesOverALongerFileAndReadsBack) {
     WriteFile(file_, std::string(5000, 'x'));
     const auto slots = Slots({u"A", u"B", u"C"});
-    EXPECT_EQ(WriteProtectionFile('E', 3, 0x1234, slots, 3), WriteOutcome::Written);
+    EXPECT_EQ(WriteProtectionFile('E', 3, 0x1234, slots, 3).outcome, WriteOutcome::Written);
     EXPECT_EQ(ReadFile(file_), Encoded({u"A", u"B", u"C"}, 0x1234, 3));
     EXPECT_TRUE(boxes_.empty());
 
@@ -105,7 +106,8 @@ TEST_F(ProtectionFileIo, RefusalsLeaveTheFileAndShowOneMessage) {
     };
     for (const auto& c : cases) {
         boxes_.clear();
-        EXPECT_EQ(WriteProtectionFile('E', c.count, 0x9999, c.slots, 9), c.outcome) << c.name;
+        EXPECT_EQ(WriteProtectionFile('E', c.count, 0x9999, c.slots, 9).outcome, c.outcome)
+            << c.name;
         EXPECT_EQ(ReadFile(file_), old) << c.name;
         if (!c.text) {
             EXPECT_TRUE(boxes_.empty()) << c.name;
@@ -120,21 +122,29 @@ TEST_F(ProtectionFileIo, RefusalsLeaveTheFileAndShowOneMessage) {
 
 TEST_F(ProtectionFileIo, ThirtyUnitNameIsWritten) {
     const std::u16string thirty(30, u'n');
-    EXPECT_EQ(WriteProtectionFile('E', 1, 0, Slots({thirty}), 0), WriteOutcome::Written);
+    EXPECT_EQ(WriteProtectionFile('E', 1, 0, Slots({thirty}), 0).outcome, WriteOutcome::Written);
     EXPECT_EQ(std::u16string(ReadE().names[0].data()), thirty);
 }
 
-TEST_F(ProtectionFileIo, FailedReplaceKeepsTheOldFile) {
+TEST_F(ProtectionFileIo, FailedReplaceKeepsTheOldFileAndSaysWhy) {
     const std::string old = Encoded({u"OLD"}, 0x1111, 1);
     WriteFile(file_, old);
     for (auto step : {platform::ReplaceStep::Create, platform::ReplaceStep::Write,
                       platform::ReplaceStep::Flush, platform::ReplaceStep::Replace}) {
-        platform::FailReplaceStepForTesting(step);
-        EXPECT_EQ(WriteProtectionFile('E', 1, 0x2222, Slots({u"NEW"}), 2), WriteOutcome::Failed);
+        platform::FailReplaceStepForTesting(step, ENOSPC);
+        const WriteResult result = WriteProtectionFile('E', 1, 0x2222, Slots({u"NEW"}), 2);
+        EXPECT_EQ(result.outcome, WriteOutcome::Failed);
+        ASSERT_TRUE(result.failure);
+        EXPECT_EQ(result.failure->step, step);
+        EXPECT_EQ(result.failure->fault, platform::FileFault::DiskFull);
         EXPECT_EQ(ReadFile(file_), old);
     }
     EXPECT_TRUE(boxes_.empty());
-    EXPECT_EQ(WriteProtectionFile('F', 0, 0, {}, 0), WriteOutcome::Failed); // no such drive
+    platform::FailReplaceStepForTesting(std::nullopt);
+    const WriteResult noDrive = WriteProtectionFile('F', 0, 0, {}, 0);
+    EXPECT_EQ(noDrive.outcome, WriteOutcome::Failed);
+    ASSERT_TRUE(noDrive.failure);
+    EXPECT_EQ(noDrive.failure->fault, platform::FileFault::Gone);
 }
 
 TEST_F(ProtectionFileIo, InvalidFilesReadAsNoSettings) {

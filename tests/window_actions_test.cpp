@@ -2,6 +2,7 @@
 // clicks and keys, offscreen, on a simulated machine whose drives the tests plug and pull.
 
 #include "FrmManage/FrmEditProtect.h"
+#include "OffscreenPlatform.h"
 #include "ProtectionFileFixtures.h"
 #include "app/DriveTable.h"
 #include "platform/DeviceNotices.h"
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -39,6 +41,7 @@ using platform::DeviceChangeEvent;
 using platform::MessageBoxRequest;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
 
 QString machineRoot; // the simulated machine's folder, set by main()
 
@@ -447,27 +450,40 @@ TEST_F(WindowActionsTest, SaveChecksTheDriveAndThePasswordFirst) {
     }
 }
 
-TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysSo) {
+std::string SaveFailedBecause(const std::string& cause) {
+    return "Could not save to MEDIA (E:\\). " + cause + " Its settings were not changed.";
+}
+
+TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysWhy) {
+    struct Case {
+        platform::ReplaceStep step;
+        int error;
+        const char* cause;
+    } const cases[] = {
+        {platform::ReplaceStep::Write, ENOSPC, "The drive is full."},
+        {platform::ReplaceStep::Create, EROFS, "The drive is write-protected or read-only."},
+        {platform::ReplaceStep::Flush, EIO, "The drive was removed or does not respond."},
+        {platform::ReplaceStep::Create, EACCES,
+         "You do not have permission to change MPlay.sys on this drive."},
+        {platform::ReplaceStep::Replace, EMFILE,
+         "Replacing the old file failed: Too many open files."},
+    };
     const Bytes old = ProtectionFileBytes({u"ALPHA"}, 0x1234, 3);
-    for (platform::ReplaceStep step :
-         {platform::ReplaceStep::Create, platform::ReplaceStep::Write, platform::ReplaceStep::Flush,
-          platform::ReplaceStep::Replace}) {
-        SCOPED_TRACE(static_cast<int>(step));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cause);
         recorder_.boxes.clear();
         OpenOnDevice();
         ClickRow(RowOf(u"BETA"));
         Click(w.BitBtn1);
         TypePassword("5555");
-        platform::FailReplaceStepForTesting(step);
+        platform::FailReplaceStepForTesting(c.step, c.error);
         Click(w.BitBtn4);
         platform::FailReplaceStepForTesting(std::nullopt);
 
         EXPECT_EQ(ReadBytes(DrivePath("e", "MPlay.sys")), old);
         EXPECT_THAT(QDir(DrivePath("e")).entryList(QDir::Files), ElementsAre("MPlay.sys"));
-        EXPECT_THAT(
-            recorder_.Texts(),
-            ElementsAre("Could not save to MEDIA (E:\\). The drive may be write-protected or "
-                        "removed; its settings were not changed."));
+        EXPECT_THAT(recorder_.Texts(), ElementsAre(SaveFailedBecause(c.cause)));
+        EXPECT_EQ(recorder_.boxes[0].title, "Lunavio Utility");
         EXPECT_EQ(recorder_.boxes[0].owner, BoxOwner::Window);
         EXPECT_EQ(DriveTable[0].Password, 0x1234);
         EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
@@ -503,9 +519,40 @@ TEST_F(WindowActionsTest, SavingOntoAReadOnlyDriveKeepsTheOldFileAndSaysSo) {
     Click(w.BitBtn4);
     EXPECT_EQ(ReadBytes(mountPoint + "/MPlay.sys"), ProtectionFileBytes({u"ALPHA"}, 0x1234, 3));
     EXPECT_THAT(recorder_.Texts(),
-                ElementsAre("Could not save to MEDIA (E:\\). The drive may be write-protected or "
-                            "removed; its settings were not changed."));
+                ElementsAre(SaveFailedBecause("The drive is write-protected or read-only.")));
     EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
+}
+
+// A small memory file system filled up, where the machine lets the test mount one.
+TEST_F(WindowActionsTest, SavingOntoAFullDriveKeepsTheOldFileAndSaysSo) {
+    const QString mountPoint = machineRoot + "/full";
+    QDir().mkpath(mountPoint);
+    if (!RunCommand("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint})) {
+        GTEST_SKIP() << "no tmpfs mounts on this machine";
+    }
+    struct Unmount {
+        QString path;
+        ~Unmount() { RunCommand("umount", {path}); }
+    } unmount{mountPoint};
+    QDir(mountPoint).mkpath("BETA");
+    const Bytes old = ProtectionFileBytes({u"ALPHA"}, 0x1234, 3);
+    WriteBytes(mountPoint + "/MPlay.sys", old);
+    {
+        std::ofstream filler((mountPoint + "/filler").toStdString(), std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
+               filler.flush()) {
+        }
+    }
+    PlugDrives({Line('E', "full", "MEDIA", "FAT32"), kDriveF});
+    OpenOnDevice();
+    ClickRow(RowOf(u"BETA"));
+    Click(w.BitBtn1);
+    Click(w.BitBtn4);
+    EXPECT_EQ(ReadBytes(mountPoint + "/MPlay.sys"), old);
+    EXPECT_THAT(recorder_.Texts(), ElementsAre(SaveFailedBecause("The drive is full.")));
+    EXPECT_THAT(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden),
+                UnorderedElementsAre("MPlay.sys", "filler"));
 }
 
 TEST_F(WindowActionsTest, AWriterRefusalShowsOnlyTheWritersMessage) {
@@ -640,6 +687,32 @@ TEST_F(WindowActionsTest, AWindowOpenedWithoutDrivesRecordsTheVersionBeforeListi
     EXPECT_EQ(w.ComboBox1->currentIndex(), 0);
     EXPECT_EQ(Listed(), (std::vector<std::u16string>{u"ALPHA", u"BETA", u"GAMMA"}));
     EXPECT_FALSE(VolumeIsFat); // only the start-up sets it
+}
+
+TEST_F(WindowActionsTest, TheNoDriveStateSaysWhyAndNamesTheCommandForDetails) {
+    const auto why = [this] {
+        EXPECT_EQ(w.ComboBox1->currentText(), " --- No avaliable drive ---");
+        EXPECT_EQ(w.ComboBox1->accessibleDescription(), w.ComboBox1->toolTip());
+        return w.ComboBox1->toolTip().toStdString();
+    };
+    PlugDrives({"E\te\tUSB\\VID_9999&PID_9999\\1\n"});
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No supported disk is among the mounted volumes; run \"private-folders "
+                     "drives\" for details.");
+
+    const QString registry = machineRoot + "/hkcu.reg";
+    QFile::rename(registry, registry + ".away");
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No model list was found (looked for " + registry.toStdString() +
+                         "); run \"private-folders drives\" for details.");
+
+    QFile::rename(registry + ".away", registry);
+    PlugDrives({kDriveE});
+    Notify();
+    EXPECT_TRUE(w.ComboBox1->toolTip().isEmpty());
+    EXPECT_TRUE(w.ComboBox1->accessibleDescription().isEmpty());
 }
 
 TEST_F(WindowActionsTest, TypedSelectorTextChoosesTheEntryOfExactlyThatTextWithoutAMessage) {
@@ -800,6 +873,7 @@ int main(int argc, char* argv[]) {
     qputenv("LUNAVIO_SIMULATION", (machineRoot + "/lunavio.sim").toLocal8Bit());
     qputenv("LUNAVIO_REGISTRY", (machineRoot + "/hkcu.reg").toLocal8Bit());
 
+    lunavio_test::UseOffscreenPlatformUnlessChosen();
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

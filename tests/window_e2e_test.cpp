@@ -1,5 +1,6 @@
 // The program as a user meets it: started on a copy of the demo device under an X server with
-// a window manager, driven with real mouse clicks and keys through xdotool.
+// a window manager, driven with real mouse clicks and keys through xdotool. LUNAVIO_PROGRAM
+// names the program to run when it is not the one beside this test, e.g. an installed one.
 
 #include "ProtectionFileFixtures.h"
 
@@ -30,6 +31,12 @@ using lunavio_test::Bytes;
 using lunavio_test::ReadBytes;
 
 using lunavio_test::ProtectionFileBytes;
+
+QString Program() {
+    const QString named = qEnvironmentVariable("LUNAVIO_PROGRAM");
+    return named.isEmpty() ? QCoreApplication::applicationDirPath() + "/private-folder-setup"
+                           : named;
+}
 
 bool CopyTree(const QString& from, const QString& to) {
     QDir().mkpath(to);
@@ -96,6 +103,9 @@ std::optional<QString> AwaitWindow(const QString& title, const QString& except =
 
 class EndToEndTest : public ::testing::Test {
 protected:
+    // The command line the program is started with.
+    virtual QStringList Arguments() const { return {}; }
+
     void SetUp() override {
         device_ = work_.filePath("device");
         ASSERT_TRUE(CopyTree(LUNAVIO_DEMO_DIR, device_));
@@ -105,7 +115,7 @@ protected:
         environment.insert("QT_QPA_PLATFORM", "xcb");
         program_.setProcessEnvironment(environment);
         program_.setProcessChannelMode(QProcess::ForwardedChannels);
-        program_.start(QCoreApplication::applicationDirPath() + "/private-folder-setup", {});
+        program_.start(Program(), Arguments());
         ASSERT_TRUE(program_.waitForStarted(kWaitMs));
         const auto window = AwaitWindow(kCaption);
         ASSERT_TRUE(window) << "the window did not appear";
@@ -283,6 +293,27 @@ TEST_F(EndToEndTest, TheFolderListsMenuMarksFromTheKeyboard) {
               ProtectionFileBytes(FoldersOfE({"PHOTOS", "MUSIC"}), 0x2580, 3));
 }
 
+// The program's own libraries come from its own tree (the build folder, or the tree it was
+// installed into), not from wherever else a copy lies.
+TEST_F(EndToEndTest, TheProgramRunsOnTheLibrariesOfItsOwnTree) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program_.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    std::set<QString> mapped;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString file = QString::fromLocal8Bit(line.mid(line.indexOf('/')));
+        if (file.endsWith("/liblunavio_platform.so") || file.endsWith("/libDeviceInfo.so")) {
+            mapped.insert(file);
+        }
+    }
+    const QString tree = QFileInfo(QFileInfo(Program()).canonicalPath()).path() + '/';
+    ASSERT_EQ(mapped.size(), 2u) << "the platform and the device library, each once";
+    for (const QString& file : mapped) {
+        EXPECT_TRUE(file.startsWith(tree))
+            << file.toStdString() << " lies outside " << tree.toStdString();
+    }
+    EXPECT_TRUE(ExitProgram());
+}
+
 TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrives) {
     PlugOnly({'F'});      // E, the chosen drive, is pulled
     ConfirmBox(kCaption); // "MEDIA (E:\) is not found. Change the current drive to ..."
@@ -299,6 +330,21 @@ TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrive
     ClickSave();
     EXPECT_FALSE(AwaitWindow("Lunavio Utility", window_, 1000));
     EXPECT_EQ(program_.state(), QProcess::Running);
+    EXPECT_TRUE(ExitProgram());
+}
+
+// Qt's own options are no exception to the program ignoring its command line: a platform that
+// does not exist, a style sheet that cannot be read and a mirrored layout change nothing.
+class EndToEndWithArgumentsTest : public EndToEndTest {
+protected:
+    QStringList Arguments() const override {
+        return {"-platform", "bogus", "-stylesheet", "/nonexistent.qss", "-reverse", "E:"};
+    }
+};
+
+TEST_F(EndToEndWithArgumentsTest, TheProgramIgnoresItsCommandLine) {
+    ClickSave(); // the buttons are where they always are
+    ConfirmBox("Lunavio Utility");
     EXPECT_TRUE(ExitProgram());
 }
 

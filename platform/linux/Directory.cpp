@@ -1,6 +1,7 @@
 #include "platform/Directory.h"
 
 #include "platform/Drives.h"
+#include "platform/Utf8.h"
 #include "platform/linux/TextConversion.h"
 
 #include <cstring>
@@ -72,7 +73,7 @@ template <typename Visit> bool Enumerate(std::string_view pattern, const Visit& 
 
 bool EnumerateDirectoryW(std::u16string_view pattern,
                          const std::function<void(const FindDataW&)>& visit) {
-    const auto narrow = linux_detail::Utf16ToUtf8(pattern);
+    const auto narrow = Utf16ToUtf8(pattern);
     if (!narrow) {
         return false;
     }

@@ -5,8 +5,12 @@
 #include "platform/linux/Simulation.h"
 #include "platform/linux/TextFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace platform {
@@ -25,16 +29,62 @@ std::optional<std::filesystem::path> SimulationFile() {
     return std::filesystem::path(file);
 }
 
-std::vector<LetteredVolume> CurrentVolumes(bool withLabels) {
-    const auto file = SimulationFile();
-    if (!file) {
-        return linux_detail::RealVolumes(withLabels);
+using Volumes = std::shared_ptr<const std::vector<LetteredVolume>>;
+
+bool SameVersion(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// A file changed within the last few seconds may change again without its time stamps moving
+// (they follow a coarse clock, and FAT's keep two seconds), so until then its identity proves
+// nothing and it is read on every query.
+bool Settled(const struct stat& st) {
+    constexpr time_t kSettleSeconds = 3;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return st.st_ctim.tv_sec + kSettleSeconds < now.tv_sec;
+}
+
+// The simulation file's drives, read again only when the file is another or has changed
+// since it was last read: path lookups come by the dozen per save and listing.
+Volumes SimulatedVolumes(const std::filesystem::path& file) {
+    static std::mutex mutex;
+    static std::filesystem::path cachedFile;
+    static struct stat cachedVersion {};
+    static Volumes cached;
+
+    struct stat version {};
+    const bool found = ::stat(file.c_str(), &version) == 0;
+    const std::lock_guard lock(mutex);
+    if (found && cached && cachedFile == file && SameVersion(cachedVersion, version)) {
+        return cached;
     }
-    const auto text = linux_detail::ReadSmallTextFile(*file, kMaxSimulationFileBytes);
-    if (!text) {
-        return {};
+    const auto text = linux_detail::ReadSmallTextFile(file, kMaxSimulationFileBytes);
+    auto volumes = std::make_shared<const std::vector<LetteredVolume>>(
+        text ? linux_detail::ParseSimulationFile(*text, file.parent_path())
+             : std::vector<LetteredVolume>{});
+    const bool keep = found && Settled(version);
+    cached = keep ? volumes : nullptr;
+    cachedFile = keep ? file : std::filesystem::path();
+    cachedVersion = version;
+    return volumes;
+}
+
+Volumes CurrentVolumes(bool withLabels) {
+    if (const auto file = SimulationFile()) {
+        return SimulatedVolumes(*file);
     }
-    return linux_detail::ParseSimulationFile(*text, file->parent_path());
+    return std::make_shared<const std::vector<LetteredVolume>>(
+        linux_detail::RealVolumes(withLabels));
+}
+
+const LetteredVolume* Find(const std::vector<LetteredVolume>& volumes, char letter) {
+    const auto found =
+        std::find_if(volumes.begin(), volumes.end(),
+                     [letter](const LetteredVolume& v) { return v.letter == letter; });
+    return found == volumes.end() ? nullptr : &*found;
 }
 
 std::optional<char> LetterOf(std::string_view drivePath) {
@@ -78,10 +128,9 @@ std::optional<LetteredVolume> VolumeOf(std::string_view rootPath, bool withLabel
     if (!letter || rootPath.size() != 3) {
         return std::nullopt;
     }
-    for (auto& volume : CurrentVolumes(withLabels)) {
-        if (volume.letter == *letter) {
-            return std::move(volume);
-        }
+    const Volumes volumes = CurrentVolumes(withLabels);
+    if (const LetteredVolume* volume = Find(*volumes, *letter)) {
+        return *volume;
     }
     return std::nullopt;
 }
@@ -89,7 +138,7 @@ std::optional<LetteredVolume> VolumeOf(std::string_view rootPath, bool withLabel
 } // namespace
 
 std::vector<LetteredVolume> LetteredVolumes() {
-    return CurrentVolumes(true);
+    return *CurrentVolumes(true);
 }
 
 std::optional<std::filesystem::path> LocalPath(std::string_view drivePath) {
@@ -101,12 +150,12 @@ std::optional<std::filesystem::path> LocalPath(std::string_view drivePath) {
     if (!relative) {
         return std::nullopt;
     }
-    for (const auto& volume : CurrentVolumes(false)) {
-        if (volume.letter == *letter) {
-            return relative->empty() ? volume.directory : volume.directory / *relative;
-        }
+    const Volumes volumes = CurrentVolumes(false);
+    const LetteredVolume* volume = Find(*volumes, *letter);
+    if (!volume) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return relative->empty() ? volume->directory : volume->directory / *relative;
 }
 
 std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPath) {

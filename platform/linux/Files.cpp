@@ -6,9 +6,10 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
-#include <random>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace platform {
@@ -16,56 +17,148 @@ namespace {
 
 using linux_detail::UniqueFd;
 
-// -1: no step fails; else the ReplaceStep's value.
+// -1: no step fails; else the ReplaceStep's value, failing with injectedError.
 std::atomic<int> failingStep{-1};
+std::atomic<int> injectedError{EIO};
 
-bool Fails(ReplaceStep step) {
-    return failingStep.load() == static_cast<int>(step);
+// The error the step is made to fail with, if it is.
+std::optional<int> Injected(ReplaceStep step) {
+    if (failingStep.load() != static_cast<int>(step)) {
+        return std::nullopt;
+    }
+    return injectedError.load();
 }
 
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+FileFault FaultOf(int error) {
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return FileFault::DiskFull;
+    case EROFS:
+        return FileFault::ReadOnly;
+    case EACCES:
+    case EPERM:
+        return FileFault::AccessDenied;
+    // A pulled USB disk answers with I/O errors until it is unmounted.
+    case ENOENT:
+    case ENOTDIR:
+    case ENODEV:
+    case ENXIO:
+    case EIO:
+    case ESTALE:
+    case ENOMEDIUM:
+        return FileFault::Gone;
+    case EISDIR:
+    case ELOOP:
+        return FileFault::NotAFile;
+    default:
+        return FileFault::Other;
+    }
+}
+
+// The error of a system call made as the given step: the injected one, else errno when the
+// call (returning 0 on success) failed.
+template <typename Call> int StepError(ReplaceStep step, Call call) {
+    if (const auto injected = Injected(step)) {
+        return *injected;
+    }
+    return call() == 0 ? 0 : errno;
+}
+
+ReplaceResult Failure(ReplaceStep step, int error) {
+    return {ReplaceError{step, FaultOf(error), std::generic_category().message(error)}};
+}
+
+// 0 when all was written, else the error that stopped it.
+int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
         if (written <= 0) {
-            return false;
+            return written < 0 ? errno : EIO;
         }
         bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+// Replacements in one folder take turns, so that the fixed temporary name below belongs to one
+// of them at a time. The lock goes with the process: a killed save leaves none. False where
+// the file system has no such locks (some network shares).
+bool LockFolder(int folder) {
+    while (::flock(folder, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            return false;
+        }
     }
     return true;
 }
 
-// A new, exclusively created file beside target, named after it with a random suffix.
-std::optional<std::pair<std::filesystem::path, UniqueFd>>
-CreateSibling(const std::filesystem::path& target) {
-    std::random_device seed;
-    std::mt19937 random(seed());
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string name(".");
-        name.append(target.filename().string()).append(".");
-        name.append(std::to_string(random() % 1000000));
-        auto sibling = target.parent_path() / name;
-        UniqueFd fd(::open(sibling.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+
+struct Temporary {
+    std::string name;
+    UniqueFd fd;
+};
+
+// A new, exclusively created file beside target. With the folder locked, ".<target>.saving" is
+// this replacement's alone, so a regular file of that name was left by an interrupted one and
+// is removed. Without the lock, or when something else holds that name, a name of this
+// process's own is taken and nothing is removed. On failure error holds why.
+std::optional<Temporary> CreateTemporary(int folder, const std::string& target, bool locked,
+                                         int& error) {
+    const std::string fixed = "." + target + ".saving";
+    for (int attempt = 0; locked && attempt < 2; ++attempt) {
+        UniqueFd fd(::openat(folder, fixed.c_str(), kCreateFlags, 0666));
         if (fd) {
-            return std::pair{std::move(sibling), std::move(fd)};
+            return Temporary{fixed, std::move(fd)};
         }
-        if (errno != EEXIST) {
-            return std::nullopt;
+        error = errno;
+        struct stat st {};
+        if (error != EEXIST || ::fstatat(folder, fixed.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode)) {
+            break;
+        }
+        ::unlinkat(folder, fixed.c_str(), 0);
+    }
+    if (locked && error != EEXIST) {
+        return std::nullopt;
+    }
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string name =
+            fixed + "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+        UniqueFd fd(::openat(folder, name.c_str(), kCreateFlags, 0666));
+        if (fd) {
+            return Temporary{std::move(name), std::move(fd)};
+        }
+        error = errno;
+        if (error != EEXIST) {
+            break;
         }
     }
     return std::nullopt;
 }
 
-// The old file's folder must know of the rename before the new file counts as saved on
-// removable media; a folder that cannot be synced (some file systems refuse) is no error,
-// since the rename itself has already happened.
-void SyncFolder(const std::filesystem::path& folder) {
-    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) {
-        ::fsync(fd.get());
+// Refuses what the replacement must leave alone: a folder, link or device of target's name, a
+// file nobody may write (read-only, as on FAT with its read-only attribute), and a file this
+// user may not open for writing: creating over it in place would fail, so replacing it must.
+std::optional<ReplaceResult> RefuseExisting(int folder, const std::string& target,
+                                            const struct stat& st) {
+    if (!S_ISREG(st.st_mode)) {
+        return ReplaceResult{ReplaceError{ReplaceStep::Create, FileFault::NotAFile, {}}};
     }
+    if ((st.st_mode & 0222) == 0) {
+        return Failure(ReplaceStep::Create, EACCES);
+    }
+    const UniqueFd old(
+        ::openat(folder, target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!old) {
+        return Failure(ReplaceStep::Create, errno);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -100,46 +193,76 @@ std::optional<FileStart> ReadFileStart(std::string_view drivePath, std::size_t m
     return start;
 }
 
-bool ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes) {
-    const auto target = LocalPath(drivePath);
-    if (!target || target->filename().empty()) {
-        return false;
+ReplaceResult ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes) {
+    const auto path = LocalPath(drivePath);
+    if (!path) {
+        return Failure(ReplaceStep::Create, ENOENT);
     }
-    // Only a regular file is replaced: a folder or a link of that name stays as it is. A file
-    // that nobody may write is read-only, as on FAT with its read-only attribute: it stays too.
+    const std::string target = path->filename().string();
+    if (target.empty()) {
+        return Failure(ReplaceStep::Create, EISDIR);
+    }
+    const UniqueFd folder(::open(path->parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder) {
+        return Failure(ReplaceStep::Create, errno);
+    }
     struct stat st {};
-    const bool exists = ::lstat(target->c_str(), &st) == 0;
-    if (exists ? !S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 : errno != ENOENT) {
-        return false;
+    const bool exists = ::fstatat(folder.get(), target.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists && errno != ENOENT) {
+        return Failure(ReplaceStep::Create, errno);
     }
-    if (Fails(ReplaceStep::Create)) {
-        return false;
+    if (exists) {
+        if (auto refused = RefuseExisting(folder.get(), target, st)) {
+            return *refused;
+        }
     }
-    auto created = CreateSibling(*target);
-    if (!created) {
-        return false;
+    const bool locked = LockFolder(folder.get());
+    if (const auto injected = Injected(ReplaceStep::Create)) {
+        return Failure(ReplaceStep::Create, *injected);
     }
-    auto& [temporary, fd] = *created;
+    int error = 0;
+    auto temporary = CreateTemporary(folder.get(), target, locked, error);
+    if (!temporary) {
+        return Failure(ReplaceStep::Create, error);
+    }
     // The new file takes the old one's permissions; a first file gets the usual ones.
     if (exists) {
-        ::fchmod(fd.get(), st.st_mode & 07777);
+        ::fchmod(temporary->fd.get(), st.st_mode & 07777);
     }
     // A failing write stops halfway, as a full medium would.
-    const bool failWrite = Fails(ReplaceStep::Write);
-    const bool written =
-        WriteAll(fd.get(), failWrite ? bytes.first(bytes.size() / 2) : bytes) && !failWrite;
-    const bool flushed = written && !Fails(ReplaceStep::Flush) && ::fsync(fd.get()) == 0;
-    const bool closed = fd.Close();
-    if (!flushed || !closed || Fails(ReplaceStep::Replace) ||
-        ::rename(temporary.c_str(), target->c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
+    const auto failWrite = Injected(ReplaceStep::Write);
+    const int fd = temporary->fd.get();
+    ReplaceStep step = ReplaceStep::Write;
+    error = WriteAll(fd, failWrite ? bytes.first(bytes.size() / 2) : bytes);
+    if (error == 0) {
+        error = failWrite.value_or(0);
     }
-    SyncFolder(target->parent_path());
-    return true;
+    if (error == 0) {
+        step = ReplaceStep::Flush;
+        error = StepError(step, [fd] { return ::fsync(fd); });
+    }
+    if (!temporary->fd.Close() && error == 0) {
+        error = errno;
+    }
+    if (error == 0) {
+        step = ReplaceStep::Replace;
+        error = StepError(step, [&] {
+            return ::renameat(folder.get(), temporary->name.c_str(), folder.get(), target.c_str());
+        });
+    }
+    if (error != 0) {
+        ::unlinkat(folder.get(), temporary->name.c_str(), 0);
+        return Failure(step, error);
+    }
+    // The folder must know of the rename before the new file counts as saved on removable
+    // media; a folder that cannot be synced (some file systems refuse) is no error, since the
+    // rename itself has already happened.
+    ::fsync(folder.get());
+    return {};
 }
 
-void FailReplaceStepForTesting(std::optional<ReplaceStep> step) {
+void FailReplaceStepForTesting(std::optional<ReplaceStep> step, int systemError) {
+    injectedError.store(systemError != 0 ? systemError : EIO);
     failingStep.store(step ? static_cast<int>(*step) : -1);
 }
 

@@ -19,10 +19,10 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
-// $LUNAVIO_REGISTRY, else lunavio/hkcu.reg under the XDG configuration folders, first found.
-std::optional<std::filesystem::path> RegistryFilePath() {
+// $LUNAVIO_REGISTRY alone when set, else lunavio/hkcu.reg under each XDG configuration folder.
+std::vector<std::filesystem::path> RegistryFileCandidates() {
     if (const std::string set = Env("LUNAVIO_REGISTRY"); !set.empty())
-        return set;
+        return {set};
     std::vector<std::filesystem::path> folders;
     if (const std::string home = Env("XDG_CONFIG_HOME"); !home.empty())
         folders.emplace_back(home);
@@ -35,8 +35,16 @@ std::optional<std::filesystem::path> RegistryFilePath() {
     for (std::string dir; std::getline(list, dir, ':');)
         if (!dir.empty())
             folders.emplace_back(dir);
-    for (const auto& folder : folders) {
-        const auto candidate = folder / "lunavio" / "hkcu.reg";
+    std::vector<std::filesystem::path> candidates;
+    for (const auto& folder : folders)
+        candidates.push_back(folder / "lunavio" / "hkcu.reg");
+    return candidates;
+}
+
+// The first candidate that is a regular file.
+std::optional<std::filesystem::path>
+RegistryFilePath(const std::vector<std::filesystem::path>& candidates) {
+    for (const auto& candidate : candidates) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(candidate, ec))
             return candidate;
@@ -47,7 +55,7 @@ std::optional<std::filesystem::path> RegistryFilePath() {
 } // namespace
 
 std::optional<RegistryKey> RegistryKey::OpenCurrentUser(std::string_view path) {
-    const auto file = RegistryFilePath();
+    const auto file = RegistryFilePath(RegistryFileCandidates());
     if (!file)
         return std::nullopt;
     // Only a regular file is read: a pipe or device there must not hang the start-up.
@@ -56,6 +64,16 @@ std::optional<RegistryKey> RegistryKey::OpenCurrentUser(std::string_view path) {
         return std::nullopt;
     const auto root = std::make_shared<const RegistryNode>(ParseRegFile(*bytes));
     return RegistryKey(root, root.get()).Open(path);
+}
+
+RegistrySource CurrentUserRegistrySource() {
+    const auto candidates = RegistryFileCandidates();
+    RegistrySource source;
+    if (const auto file = RegistryFilePath(candidates))
+        source.read = file->string();
+    for (const auto& candidate : candidates)
+        source.looked.push_back(candidate.string());
+    return source;
 }
 
 } // namespace platform

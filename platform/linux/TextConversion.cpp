@@ -88,25 +88,6 @@ void Utf8ToUtf16(std::string_view text, std::size_t maxUnits, std::u16string& wi
     }
 }
 
-std::optional<std::string> Utf16ToUtf8(std::u16string_view text) {
-    std::string narrow;
-    narrow.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t point = text[i];
-        if (point >= 0xDC00 && point <= 0xDFFF) {
-            return std::nullopt;
-        }
-        if (point >= 0xD800 && point <= 0xDBFF) {
-            if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) {
-                return std::nullopt;
-            }
-            point = 0x10000 + ((point - 0xD800) << 10) + (text[++i] - 0xDC00);
-        }
-        AppendUtf8(narrow, point);
-    }
-    return narrow;
-}
-
 std::optional<SystemTime> UnixTimeToSystemTime(std::int64_t seconds, std::int64_t nanoseconds) {
     // Seconds since 1601, kept in range so the units below cannot overflow.
     constexpr std::int64_t kMaxSeconds = INT64_MAX / kUnitsPerSecond;

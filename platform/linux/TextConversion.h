@@ -1,5 +1,5 @@
 #pragma once
-// UTF-8 and UTF-16 conversion and the calendar fields of file times.
+// UTF-8 to UTF-16 conversion and the calendar fields of file times.
 
 #include "platform/Directory.h"
 
@@ -17,9 +17,6 @@ namespace platform::linux_detail {
 std::u16string Utf8ToUtf16(std::string_view text, std::size_t maxUnits);
 // The same into out, whose earlier content is replaced (its storage is reused).
 void Utf8ToUtf16(std::string_view text, std::size_t maxUnits, std::u16string& out);
-
-// UTF-16 to UTF-8; nullopt for an unpaired surrogate.
-std::optional<std::string> Utf16ToUtf8(std::u16string_view text);
 
 // A Unix time as the UTC calendar fields of the equivalent Windows file time
 // ((seconds + 11644473600) * 10^7 + nanoseconds / 100, in 100 ns units from 1601).

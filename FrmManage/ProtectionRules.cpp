@@ -1,0 +1,99 @@
+#include "FrmManage/ProtectionRules.h"
+
+#include "platform/MessageBox.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr const char* kTitle = "Lunavio Utility";
+constexpr std::size_t kPasswordDigits = 4;
+
+// What the step was doing, for a cause the user has no name for.
+const char* StepText(platform::ReplaceStep step) {
+    switch (step) {
+    case platform::ReplaceStep::Create:
+        return "Creating the new file";
+    case platform::ReplaceStep::Write:
+        return "Writing the new file";
+    case platform::ReplaceStep::Flush:
+        return "Flushing the new file to the drive";
+    case platform::ReplaceStep::Replace:
+        return "Replacing the old file";
+    }
+    return "Saving";
+}
+
+} // namespace
+
+std::string SaveFailureCause(const std::optional<platform::ReplaceError>& failure) {
+    if (!failure) {
+        return "The drive may be write-protected or removed.";
+    }
+    const platform::ReplaceError& error = *failure;
+    switch (error.fault) {
+    case platform::FileFault::DiskFull:
+        return "The drive is full.";
+    case platform::FileFault::ReadOnly:
+        return "The drive is write-protected or read-only.";
+    case platform::FileFault::Gone:
+        return "The drive was removed or does not respond.";
+    case platform::FileFault::AccessDenied:
+        return "You do not have permission to change MPlay.sys on this drive.";
+    case platform::FileFault::NotAFile:
+        return "MPlay.sys on this drive is not a regular file.";
+    case platform::FileFault::Other:
+        break;
+    }
+    return std::string(StepText(error.step)) +
+           (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
+}
+
+int PrivateRowsAfterMarking(std::span<const FolderRow> rows,
+                            const std::function<bool(std::size_t)>& isSelected) {
+    int count = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if ((isSelected(i) && rows[i].IsMarkable()) || rows[i].IsPrivate()) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+void ShowPrivateFolderLimit() {
+    platform::ShowMessageBox({"Lunavio cannot protect more than 16 folders", kTitle,
+                              platform::BoxOwner::None, platform::BoxKind::Plain});
+}
+
+std::optional<std::uint16_t> PackedPassword(std::string_view text) {
+    if (text.size() != kPasswordDigits) {
+        return std::nullopt;
+    }
+    std::uint16_t value = 0;
+    for (const char c : text) {
+        const auto digit = static_cast<std::uint8_t>(static_cast<unsigned char>(c) - '0');
+        if (digit > 9) {
+            return std::nullopt;
+        }
+        value = static_cast<std::uint16_t>((value << 4) + digit);
+    }
+    return value;
+}
+
+void ShowPasswordRefusal() {
+    platform::ShowMessageBox({"Password must be 0000 - 9999", kTitle, platform::BoxOwner::None,
+                              platform::BoxKind::Plain});
+}
+
+std::vector<WriterNameSlot> PrivateNameSlots(std::span<const FolderRow> rows) {
+    std::vector<WriterNameSlot> names;
+    for (const FolderRow& row : rows) {
+        if (!row.IsPrivate()) {
+            continue;
+        }
+        WriterNameSlot& slot = names.emplace_back();
+        const std::size_t units = std::min(row.storedName.size(), kPathUnits - 1);
+        std::copy_n(row.storedName.begin(), units, slot.begin());
+    }
+    return names;
+}

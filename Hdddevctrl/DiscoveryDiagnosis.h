@@ -1,0 +1,40 @@
+#pragma once
+// Why discovery found the drives it found, or none: the model list, the device library and
+// every lettered volume with its verdict. Told by the command line and by the window's
+// no-drive state.
+
+#include "Hdddevctrl/DeviceDiscovery.h"
+#include "platform/Registry.h"
+
+#include <string>
+#include <vector>
+
+// One lettered volume and discovery's verdict on it.
+struct VolumeVerdict {
+    char letter = 0;
+    std::string folder;     // where the volume lies; its root path when the platform has no folder
+    std::string label;      // empty for none
+    std::string fileSystem; // empty when the volume cannot be queried
+    std::string deviceId;   // as discovery compared it (upper-cased); else as the platform has it
+    bool eligible = false;
+    bool deviceDrive = false; // discovery took its letter
+    std::string reason;       // why it was taken or not, in words
+};
+
+struct DiscoveryDiagnosis {
+    platform::RegistrySource modelListSource;
+    bool modelKeyFound = false;         // the model list holds SOFTWARE\Zembar
+    std::vector<ModelListEntry> models; // every subkey, supported or not
+    LibraryStatus library;
+    int result = 0;                     // discovery's result: letters found, or -1
+    std::vector<char> drives;           // the letters it found, in its order
+    std::vector<VolumeVerdict> volumes; // in letter order
+};
+
+// Explains discovery's last run (the caller has run it) from what that run saw, with the
+// model list read again and the machine's lettered volumes as they are now.
+DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery);
+
+// One sentence saying why no drive was found, naming "private-folders drives" for details;
+// empty when drives were found.
+std::string NoDriveReason(const DiscoveryDiagnosis& diagnosis);
