@@ -180,8 +180,9 @@ void Relisting(benchmark::State& state) {
 // The peak memory, in KiB, of a new process of this benchmark that shows a window with the
 // drive listed; -1 when the child failed.
 long ChildPeakKiB(char drive) {
-    const std::string command =
-        fs::read_symlink("/proc/self/exe").string() + " " + kRowMemoryFlag + drive;
+    std::string command = "'";
+    command += fs::read_symlink("/proc/self/exe").string();
+    command.append("' ").append(kRowMemoryFlag).push_back(drive);
     FILE* child = popen(command.c_str(), "r");
     if (!child) {
         return -1;
