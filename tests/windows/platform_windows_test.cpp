@@ -308,7 +308,7 @@ TEST(WindowsRegistry, EnumeratesSubkeysAndReadsFourByteValues) {
 }
 
 TEST(WindowsLibrary, LoadsFromTheGivenFolderAndFindsEntryPointsByName) {
-    const fs::path folder = platform::ProgramFolder();
+    const fs::path folder = platform::LibraryFolder();
     EXPECT_TRUE(fs::exists(folder / "platform_windows_test.exe")) << folder;
 
     const auto library =
@@ -316,6 +316,13 @@ TEST(WindowsLibrary, LoadsFromTheGivenFolderAndFindsEntryPointsByName) {
     ASSERT_TRUE(library);
     EXPECT_NE(library->Symbol("_IsDevExist2"), nullptr);
     EXPECT_EQ(library->Symbol("NoSuchEntry"), nullptr);
+    EXPECT_EQ(library->File(), folder / "DeviceInfo.dll");
+
+    const platform::LibraryLoad missing =
+        platform::Library::Attempt("NoSuchLibrary", {folder}, platform::SystemSearch::No);
+    EXPECT_FALSE(missing.library);
+    EXPECT_NE(missing.error.find((folder / "NoSuchLibrary.dll").string()), std::string::npos)
+        << missing.error;
 
     EXPECT_FALSE(platform::Library::Load("NoSuchLibrary", {folder}, platform::SystemSearch::Yes));
     EXPECT_FALSE(
