@@ -11,20 +11,20 @@ namespace {
 // A library that is missing or broken must not stop the program with a system dialog. The
 // handle, or null with the reason appended to error.
 template <typename LoadCall>
-std::shared_ptr<void> Open(const std::string& what, const LoadCall& load, std::string& error) {
+std::shared_ptr<void> Open(const LoadCall& load, const std::string& file, std::string& error) {
     DWORD previous = 0;
     ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
     HMODULE module = load();
     const DWORD failure = ::GetLastError();
     ::SetThreadErrorMode(previous, nullptr);
     if (module == nullptr) {
-        error += what + ": " + DescribeError(failure) + "\n";
+        error += file + ": " + DescribeError(failure) + "\n";
         return nullptr;
     }
     return std::shared_ptr<void>(module, [](void* m) { ::FreeLibrary(static_cast<HMODULE>(m)); });
 }
 
-// The full path of a loaded module (null: the program itself).
+// The file a loaded module came from; empty when the system cannot tell.
 std::filesystem::path ModuleFile(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -55,15 +55,13 @@ LibraryLoad Library::Attempt(std::string_view name,
         }
         // A full path makes the loader take exactly that file, never a search.
         const std::filesystem::path path = folder / file;
-        if (auto handle = Open(
-                path.string(), [&] { return ::LoadLibraryW(path.wstring().c_str()); },
-                load.error)) {
+        if (auto handle = Open([&] { return ::LoadLibraryW(path.wstring().c_str()); },
+                               path.string(), load.error)) {
             return {Library(std::move(handle)), {}};
         }
     }
     if (then == SystemSearch::Yes) {
-        if (auto handle = Open(
-                file, [&] { return ::LoadLibraryA(file.c_str()); }, load.error)) {
+        if (auto handle = Open([&] { return ::LoadLibraryA(file.c_str()); }, file, load.error)) {
             return {Library(std::move(handle)), {}};
         }
     }
@@ -89,13 +87,14 @@ std::filesystem::path Library::File() const {
 }
 
 std::filesystem::path LibraryFolder() {
-    HMODULE self = nullptr;
+    // The module that holds this function: the platform library, wherever the loader found it.
+    HMODULE module = nullptr;
     if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                                   GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              reinterpret_cast<LPCWSTR>(&LibraryFolder), &self)) {
+                              reinterpret_cast<LPCWSTR>(&LibraryFolder), &module)) {
         return {};
     }
-    return ModuleFile(self).parent_path();
+    return ModuleFile(module).parent_path();
 }
 
 } // namespace platform
