@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -32,6 +33,27 @@ std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPat
         return std::nullopt;
     }
     return VolumeInformation{label, fileSystem};
+}
+
+std::vector<LetteredVolume> LetteredVolumes() {
+    std::vector<LetteredVolume> volumes;
+    const DWORD letters = ::GetLogicalDrives();
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        if ((letters & (1u << (letter - 'A'))) == 0) {
+            continue;
+        }
+        const std::string root{letter, ':', '\\'};
+        const auto info = QueryVolumeInformation(root);
+        LetteredVolume volume;
+        volume.letter = letter;
+        volume.directory = root;
+        volume.removable = QueryDriveType(root) == DriveType::Removable;
+        volume.eligible = volume.removable;
+        volume.label = info ? info->label : "";
+        volume.fileSystem = info ? info->fileSystem : "";
+        volumes.push_back(std::move(volume));
+    }
+    return volumes;
 }
 
 DriveType QueryDriveType(std::string_view rootPath) {

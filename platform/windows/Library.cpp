@@ -18,7 +18,7 @@ std::shared_ptr<void> Open(const LoadCall& load, const std::string& file, std::s
     const DWORD failure = ::GetLastError();
     ::SetThreadErrorMode(previous, nullptr);
     if (module == nullptr) {
-        error += file + ": cannot be loaded (error " + std::to_string(failure) + ")\n";
+        error += file + ": " + DescribeError(failure) + "\n";
         return nullptr;
     }
     return std::shared_ptr<void>(module, [](void* m) { ::FreeLibrary(static_cast<HMODULE>(m)); });

@@ -316,6 +316,13 @@ TEST(WindowsLibrary, LoadsFromTheGivenFolderAndFindsEntryPointsByName) {
     ASSERT_TRUE(library);
     EXPECT_NE(library->Symbol("_IsDevExist2"), nullptr);
     EXPECT_EQ(library->Symbol("NoSuchEntry"), nullptr);
+    EXPECT_EQ(library->File(), folder / "DeviceInfo.dll");
+
+    const platform::LibraryLoad missing =
+        platform::Library::Attempt("NoSuchLibrary", {folder}, platform::SystemSearch::No);
+    EXPECT_FALSE(missing.library);
+    EXPECT_NE(missing.error.find((folder / "NoSuchLibrary.dll").string()), std::string::npos)
+        << missing.error;
 
     EXPECT_FALSE(platform::Library::Load("NoSuchLibrary", {folder}, platform::SystemSearch::Yes));
     EXPECT_FALSE(
