@@ -86,6 +86,10 @@ void ShowPasswordRefusal() {
                               platform::BoxKind::Plain});
 }
 
+std::string SavedText(const std::string& label) {
+    return "Save to " + label + " OK!";
+}
+
 std::vector<WriterNameSlot> PrivateNameSlots(std::size_t count, const FolderRowAt& rowAt) {
     std::vector<WriterNameSlot> names;
     for (std::size_t i = 0; i < count; ++i) {

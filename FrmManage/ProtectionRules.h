@@ -36,6 +36,9 @@ std::optional<std::uint16_t> PackedPassword(std::string_view text);
 // The message box "Password must be 0000 - 9999" (no owner).
 void ShowPasswordRefusal();
 
+// The report of a successful save, "Save to <label> OK!", label as the drive selector shows it.
+std::string SavedText(const std::string& label);
+
 // The writer's name list: the stored names of the private rows in row order, one zero-filled
 // slot each (a name is cut to 259 units so the slot keeps its terminator).
 std::vector<WriterNameSlot> PrivateNameSlots(std::size_t count, const FolderRowAt& rowAt);

@@ -57,8 +57,8 @@ void TFrmEditProtect::BitBtn4Click() {
 
     switch (result.outcome) {
     case WriteOutcome::Written:
-        platform::ShowMessageBox({"Save to " + label + " OK!", kTitle, platform::BoxOwner::Window,
-                                  platform::BoxKind::Plain});
+        platform::ShowMessageBox(
+            {SavedText(label), kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
     case WriteOutcome::Failed: {
         platform::ShowMessageBox({"Could not save to " + label + ". " +

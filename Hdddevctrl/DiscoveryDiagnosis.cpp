@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr const char* kDetails = "; run \"private-folders drives\" for details.";
-
 // The place a lettered volume is known by: its platform entry, its library record, or both.
 struct Sighting {
     std::optional<platform::LetteredVolume> volume;
@@ -140,25 +138,29 @@ DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery) {
     return d;
 }
 
-std::string NoDriveReason(const DiscoveryDiagnosis& d) {
+std::string NoDriveCause(const DiscoveryDiagnosis& d) {
     if (!d.drives.empty()) {
         return {};
     }
     if (!d.library.loaded) {
-        return "The device library could not be loaded" + std::string(kDetails);
+        return "The device library could not be loaded";
     }
     if (d.modelListSource.read.empty()) {
-        return "No model list was found (looked for " + Join(d.modelListSource.looked) + ")" +
-               kDetails;
+        return "No model list was found (looked for " + Join(d.modelListSource.looked) + ")";
     }
     const bool anySupported = std::any_of(d.models.begin(), d.models.end(),
                                           [](const ModelListEntry& m) { return m.Supported(); });
     if (!d.modelKeyFound || !anySupported) {
         return "The model list " + d.modelListSource.read +
-               " names no model that supports private folders" + kDetails;
+               " names no model that supports private folders";
     }
     if (d.result < 0) {
-        return "The device library could not list the drives" + std::string(kDetails);
+        return "The device library could not list the drives";
     }
-    return "No supported disk is among the mounted volumes" + std::string(kDetails);
+    return "No supported disk is among the mounted volumes";
+}
+
+std::string NoDriveReason(const DiscoveryDiagnosis& d) {
+    const std::string cause = NoDriveCause(d);
+    return cause.empty() ? cause : cause + "; run \"private-folders drives\" for details.";
 }

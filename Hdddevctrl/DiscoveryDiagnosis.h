@@ -35,6 +35,10 @@ struct DiscoveryDiagnosis {
 // model list read again and the machine's lettered volumes as they are now.
 DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery);
 
-// One sentence saying why no drive was found, naming "private-folders drives" for details;
-// empty when drives were found.
+// What kept discovery from finding a drive, the first obstacle in the order discovery meets
+// them, without a full stop; empty when drives were found.
+std::string NoDriveCause(const DiscoveryDiagnosis& diagnosis);
+
+// The cause as one sentence that names "private-folders drives" for details; empty when
+// drives were found.
 std::string NoDriveReason(const DiscoveryDiagnosis& diagnosis);

@@ -12,7 +12,6 @@
 #include "platform/Utf8.h"
 
 #include <algorithm>
-#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -61,32 +60,29 @@ std::u16string SlotName(const ReaderNameSlot& slot) {
             static_cast<std::size_t>(std::find(slot.begin(), slot.end(), u'\0') - slot.begin())};
 }
 
-const char* FaultKey(ProtectionFileFault fault) {
+// How a fault is named in JSON and told in words; null and "" for a valid file.
+struct FaultWords {
+    const char* key;
+    const char* text;
+};
+
+FaultWords WordsFor(ProtectionFileFault fault) {
     switch (fault) {
     case ProtectionFileFault::Size:
-        return "size";
+        return {"size", "shorter than 2048 bytes"};
     case ProtectionFileFault::Magic:
-        return "magic";
+        return {"magic", "it does not begin with the protection file's magic text"};
     case ProtectionFileFault::FolderCount:
-        return "folder_count";
+        return {"folder_count", "it counts more than 16 private folders"};
     case ProtectionFileFault::None:
         break;
     }
-    return nullptr;
+    return {nullptr, ""};
 }
 
-const char* FaultText(ProtectionFileFault fault) {
-    switch (fault) {
-    case ProtectionFileFault::Size:
-        return "shorter than 2048 bytes";
-    case ProtectionFileFault::Magic:
-        return "it does not begin with the protection file's magic text";
-    case ProtectionFileFault::FolderCount:
-        return "it counts more than 16 private folders";
-    case ProtectionFileFault::None:
-        break;
-    }
-    return "";
+Json FaultKey(ProtectionFileFault fault) {
+    const char* key = WordsFor(fault).key;
+    return key ? Json(key) : Json(nullptr);
 }
 
 // The listing's rows and its password text, as the window's folder list would hold them.
@@ -215,8 +211,7 @@ void PrintReport(const DriveReport& report, bool json, std::ostream& out) {
         answer["label"] = FormatDriveLabel(report.letter);
         answer["device_drive"] = report.deviceDrive;
         answer["state"] = StateOf(report.file);
-        const char* reason = FaultKey(report.file.fault);
-        answer["reason"] = reason ? Json(reason) : Json(nullptr);
+        answer["reason"] = FaultKey(report.file.fault);
         AddSettings(answer, settings, &report.rows);
         Print(out, answer);
         return;
@@ -225,7 +220,7 @@ void PrintReport(const DriveReport& report, bool json, std::ostream& out) {
         << (report.deviceDrive ? "" : ", not a drive of the device") << '\n';
     out << "MPlay.sys: " << StateOf(report.file);
     if (report.file.present && !settings) {
-        out << ": " << FaultText(report.file.fault);
+        out << ": " << WordsFor(report.file.fault).text;
     }
     out << '\n';
     if (settings) {
@@ -320,7 +315,8 @@ int RunDrives(bool json, std::ostream& out) {
     DeviceDriveList letters{};
     GetDeviceDrives(letters);
     const DiscoveryDiagnosis d = DiagnoseDiscovery(ProcessDeviceDiscovery());
-    const std::string reason = NoDriveReason(d);
+    const std::string cause = NoDriveCause(d);
+    const std::string reason = cause.empty() ? cause : cause + ".";
 
     if (json) {
         Json answer;
@@ -482,6 +478,8 @@ int RunSet(const SetRequest& request, bool json, std::ostream& out) {
         return kExitRefused;
     }
 
+    Complain(SavedText(FormatDriveLabel(letter)));
+
     // What the drive holds now, read back as the window does after saving.
     DriveProtection saved = entry;
     LoadDriveProtection(saved, waitState);
@@ -520,8 +518,7 @@ int RunCheck(const std::string& file, bool json, std::ostream& out) {
         Json answer;
         answer["file"] = file;
         answer["state"] = settings ? "valid" : "invalid";
-        const char* reason = FaultKey(fault);
-        answer["reason"] = reason ? Json(reason) : Json(nullptr);
+        answer["reason"] = FaultKey(fault);
         AddSettings(answer, settings ? &*settings : nullptr, nullptr);
         Print(out, answer);
     } else if (settings) {
@@ -529,7 +526,7 @@ int RunCheck(const std::string& file, bool json, std::ostream& out) {
         PrintSettings(out, *settings, nullptr);
     }
     if (!settings) {
-        Complain(file + " is no valid protection file: " + FaultText(fault));
+        Complain(file + " is no valid protection file: " + WordsFor(fault).text);
         return kExitRefused;
     }
     return kExitDone;

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 namespace {

@@ -38,7 +38,7 @@ const Model kModels[] = {
     {"C_OFF", 0, 0x1234, 0x5678},
     {"D_WIDE", 1, 0x1D6B, 0x12345},
     {"E_NO_PRODUCT", 1, 0xABCD, std::nullopt},
-    {"F_LOWER", 1, 0x00EF, 0xBEEF},
+    {"F_LEADING_ZEROS", 1, 0x00EF, 0xBEEF},
 };
 
 // Most records one library answer fills from the input; the rest of the array stays zero.

@@ -6,6 +6,7 @@
 
 #include "FrmManage/FolderListing.h"
 #include "FuzzCheck.h"
+#include "platform/Utf8.h"
 #include "platform/linux/TextConversion.h"
 
 #include <algorithm>
@@ -174,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(row.stateIndex == kPrivateStateIndex || row.stateIndex == kPublicStateIndex);
 
     // The 8-bit variant meets the same folder under its UTF-8 name.
-    const auto narrow = platform::linux_detail::Utf16ToUtf8(name);
+    const auto narrow = platform::Utf16ToUtf8(name);
     if (narrow) {
         Rows eight;
         AddFolderRowA(entry, eight, *narrow, lastWrite);

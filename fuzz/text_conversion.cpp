@@ -3,6 +3,7 @@
 // table of well-formed UTF-8 sequences, and valid text survives the round trip unchanged.
 
 #include "FuzzCheck.h"
+#include "platform/Utf8.h"
 #include "platform/linux/TextConversion.h"
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 namespace {
 
-using platform::linux_detail::Utf16ToUtf8;
+using platform::Utf16ToUtf8;
 using platform::linux_detail::Utf8ToUtf16;
 
 // The length of the well-formed sequence at the start of s (Unicode's table of well-formed

@@ -40,20 +40,27 @@ namespace {
 using platform::MessageBoxRequest;
 using ::testing::ElementsAre;
 
-// Records the boxes instead of showing them.
-class BoxRecorder {
+// Puts back the box handler it found when it goes.
+class BoxHandlerScope {
 public:
-    BoxRecorder()
-        : previous_(platform::SetMessageBoxHandler(
-              [this](const MessageBoxRequest& request) { boxes.push_back(request); })) {}
-    ~BoxRecorder() { platform::SetMessageBoxHandler(previous_); }
-    BoxRecorder(const BoxRecorder&) = delete;
-    BoxRecorder& operator=(const BoxRecorder&) = delete;
-
-    std::vector<MessageBoxRequest> boxes;
+    BoxHandlerScope() : previous_(platform::SetMessageBoxHandler({})) {}
+    ~BoxHandlerScope() { platform::SetMessageBoxHandler(previous_); }
+    BoxHandlerScope(const BoxHandlerScope&) = delete;
+    BoxHandlerScope& operator=(const BoxHandlerScope&) = delete;
 
 private:
     platform::MessageBoxHandler previous_;
+};
+
+// Records the boxes instead of showing them.
+class BoxRecorder : BoxHandlerScope {
+public:
+    BoxRecorder() {
+        platform::SetMessageBoxHandler(
+            [this](const MessageBoxRequest& request) { boxes.push_back(request); });
+    }
+
+    std::vector<MessageBoxRequest> boxes;
 };
 
 FolderRow Row(std::u16string name, int stateIndex, bool nameTooLong = false) {
@@ -245,9 +252,9 @@ TEST_F(WindowTest, PasswordBoxTakesOnlyDigits) {
 
 // Real message boxes, each answered with Return as soon as it is the active modal window;
 // their texts in the order shown.
-class AnsweredBoxes {
+class AnsweredBoxes : BoxHandlerScope {
 public:
-    AnsweredBoxes() : previous_(platform::SetMessageBoxHandler({})) {
+    AnsweredBoxes() {
         platform::InstallQtMessageBoxes([]() -> QWidget* { return FrmEditProtect; });
         answerer_.setInterval(10);
         QObject::connect(&answerer_, &QTimer::timeout, [this] {
@@ -258,14 +265,10 @@ public:
         });
         answerer_.start();
     }
-    ~AnsweredBoxes() { platform::SetMessageBoxHandler(previous_); }
-    AnsweredBoxes(const AnsweredBoxes&) = delete;
-    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
 
     std::vector<QString> texts;
 
 private:
-    platform::MessageBoxHandler previous_;
     QTimer answerer_;
 };
 

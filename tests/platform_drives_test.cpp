@@ -2,9 +2,9 @@
 #include "platform/Drives.h"
 #include "platform/linux/Simulation.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
-#include <thread>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,25 +79,47 @@ TEST(SimulatedDrives, FileIsTheWholeMachineAndIsReadAfresh) {
     EXPECT_TRUE(platform::LetteredVolumes().empty());
 }
 
-// A file left alone for a few seconds is read once and then kept while it stays the same; a
-// change after that is seen at the next lookup, even one in place that keeps the size.
-TEST(SimulatedDrives, ASettledFileIsKeptUntilItChanges) {
+// The drive map is kept between lookups while the file stays as it is; every kind of change is
+// seen at the next lookup, also one a forked child could have taken for its own.
+TEST(SimulatedDrives, EveryChangeOfTheFileIsSeenAtTheNextLookup) {
+    namespace fs = std::filesystem;
     SimulatedMachine machine;
     const auto root = machine.Root();
     machine.Describe("E\tdriveE\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(4100));
     EXPECT_EQ(platform::LocalPath("E:\\"), root / "driveE");
     EXPECT_EQ(platform::LocalPath("E:\\"), root / "driveE");
 
     machine.Describe("E\tdriveX\n"); // in place, same size
     EXPECT_EQ(platform::LocalPath("E:\\"), root / "driveX");
 
-    WriteFile(root / "other.txt", "G\tdriveG\n");
-    ::setenv("LUNAVIO_SIMULATION", (root / "other.txt").c_str(), 1);
-    EXPECT_EQ(platform::LocalPath("G:\\"), root / "driveG");
-    ::setenv("LUNAVIO_SIMULATION", (root / "machine.txt").c_str(), 1);
-    std::filesystem::remove(root / "machine.txt");
+    WriteFile(root / "next.txt", "F\tdriveF\n");
+    fs::rename(root / "next.txt", root / "machine.txt");
     EXPECT_FALSE(platform::LocalPath("E:\\"));
+    EXPECT_EQ(platform::LocalPath("F:\\"), root / "driveF");
+
+    machine.Describe("G\tdriveG\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(platform::LocalPath("G:\\") ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(platform::LocalPath("G:\\"), root / "driveG");
+
+    // A link's target changes without a change in the link's folder.
+    fs::create_directory(root / "real");
+    WriteFile(root / "real" / "machine.txt", "H\tdriveH\n");
+    fs::create_symlink(root / "real" / "machine.txt", root / "link.txt");
+    ::setenv("LUNAVIO_SIMULATION", (root / "link.txt").c_str(), 1);
+    EXPECT_EQ(platform::LocalPath("H:\\"), root / "driveH");
+    WriteFile(root / "real" / "machine.txt", "I\tdriveI\n");
+    EXPECT_EQ(platform::LocalPath("I:\\"), root / "driveI");
+
+    ::setenv("LUNAVIO_SIMULATION", (root / "machine.txt").c_str(), 1);
+    EXPECT_EQ(platform::LocalPath("G:\\"), root / "driveG");
+    fs::remove(root / "machine.txt");
+    EXPECT_FALSE(platform::LocalPath("G:\\"));
 }
 
 TEST(SimulatedDrives, LocalPathMapsDrivePathsIntoTheDriveFolderOnly) {

@@ -154,13 +154,17 @@ TEST_F(ReplaceFileTest, EachFailingStepLeavesTheOldFileAndNoTemporary) {
 }
 
 TEST_F(ReplaceFileTest, KeepsTheOldPermissionsAndLeavesAReadOnlyFileAlone) {
-    namespace fs = std::filesystem;
     const fs::path file = e_ / "MPlay.sys";
     WriteFile(file, "old");
-    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_TRUE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("new")));
-    EXPECT_EQ(fs::status(file).permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // Narrower and wider than the usual creation mask lets through.
+    for (const fs::perms perms :
+         {fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+          fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+              fs::perms::group_write | fs::perms::others_read | fs::perms::others_write}) {
+        fs::permissions(file, perms);
+        EXPECT_TRUE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("new")));
+        EXPECT_EQ(fs::status(file).permissions(), perms);
+    }
 
     fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     EXPECT_FALSE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("newer")));

@@ -217,4 +217,31 @@ TEST_F(RegistryFile, PipeIsNoFile) {
     writer.join();
 }
 
+// Without LUNAVIO_REGISTRY the file is looked for in each XDG configuration folder in turn;
+// the first that holds one is read, and every place is told.
+TEST(RegistrySource, LooksInTheConfigurationFoldersInOrder) {
+    const auto root = std::filesystem::temp_directory_path() / "lunavio-registry-source";
+    std::filesystem::remove_all(root);
+    const auto place = [&](const char* folder) { return root / folder / "lunavio" / "hkcu.reg"; };
+    ::unsetenv("LUNAVIO_REGISTRY");
+    ::setenv("XDG_CONFIG_HOME", (root / "home").c_str(), 1);
+    ::setenv("XDG_CONFIG_DIRS", ((root / "a").string() + "::" + (root / "b").string()).c_str(), 1);
+    const std::vector<std::string> looked = {place("home"), place("a"), place("b")};
+
+    platform::RegistrySource source = platform::CurrentUserRegistrySource();
+    EXPECT_EQ(source.read, "");
+    EXPECT_EQ(source.looked, looked);
+
+    std::filesystem::create_directories(place("b").parent_path());
+    std::ofstream(place("b")) << kHeader << "[HKEY_CURRENT_USER\\SOFTWARE\\Zembar]\n";
+    source = platform::CurrentUserRegistrySource();
+    EXPECT_EQ(source.read, place("b").string());
+    EXPECT_EQ(source.looked, looked);
+    EXPECT_TRUE(RegistryKey::OpenCurrentUser("SOFTWARE\\Zembar"));
+
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("XDG_CONFIG_DIRS");
+    std::filesystem::remove_all(root);
+}
+
 } // namespace

@@ -4,14 +4,20 @@
 #include "platform/linux/RealDrives.h"
 #include "platform/linux/Simulation.h"
 #include "platform/linux/TextFile.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
-#include <ctime>
+#include <iterator>
 #include <memory>
 #include <mutex>
+#include <pthread.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -21,60 +27,120 @@ constexpr std::size_t kMaxSimulationFileBytes = 1 << 20;
 
 std::atomic<int> osMajorVersion{10};
 
-std::optional<std::filesystem::path> SimulationFile() {
+// The simulation file's name, empty when there is none.
+std::string_view SimulationFile() {
     const char* file = std::getenv("LUNAVIO_SIMULATION");
-    if (file == nullptr || *file == '\0') {
-        return std::nullopt;
-    }
-    return std::filesystem::path(file);
+    return file == nullptr ? std::string_view() : std::string_view(file);
 }
 
 using Volumes = std::shared_ptr<const std::vector<LetteredVolume>>;
 
-bool SameVersion(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+// Folders whose changes may come from another machine, unseen by inotify.
+bool IsRemote(const std::filesystem::path& folder) {
+    constexpr long kRemote[] = {0x6969 /* NFS */, 0x517B /* SMB */, 0xFF534D42 /* CIFS */,
+                                0xFE534D42 /* SMB2 */, 0x65735546 /* FUSE */};
+    struct statfs fs {};
+    return ::statfs(folder.c_str(), &fs) != 0 ||
+           std::find(std::begin(kRemote), std::end(kRemote), static_cast<long>(fs.f_type)) !=
+               std::end(kRemote);
 }
 
-// A file changed within the last few seconds may change again without its time stamps moving
-// (they follow a coarse clock, and FAT's keep two seconds), so until then its identity proves
-// nothing and it is read on every query.
-bool Settled(const struct stat& st) {
-    constexpr time_t kSettleSeconds = 3;
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    return st.st_ctim.tv_sec + kSettleSeconds < now.tv_sec;
-}
-
-// The simulation file's drives, read again only when the file is another or has changed
-// since it was last read: path lookups come by the dozen per save and listing.
-Volumes SimulatedVolumes(const std::filesystem::path& file) {
-    static std::mutex mutex;
-    static std::filesystem::path cachedFile;
-    static struct stat cachedVersion {};
-    static Volumes cached;
-
-    struct stat version {};
-    const bool found = ::stat(file.c_str(), &version) == 0;
-    const std::lock_guard lock(mutex);
-    if (found && cached && cachedFile == file && SameVersion(cachedVersion, version)) {
-        return cached;
+// The simulation file's drives, kept while nothing in the file's folder changes: a lookup
+// then costs one read of an inotify descriptor instead of reading and parsing the file, and
+// path lookups come by the dozen per save and listing. The folder is watched before the file
+// is read, so no change goes unseen. A file that is a link, or lies on a remote or unwatchable
+// folder, is read on every lookup.
+class SimulationCache {
+public:
+    // A forked child must not read the parent's events (each would miss what the other
+    // read), so it starts without a watch.
+    SimulationCache() {
+        ::pthread_atfork([] { Instance().mutex_.lock(); }, [] { Instance().mutex_.unlock(); },
+                         [] {
+                             SimulationCache& cache = Instance();
+                             cache.inotify_ = linux_detail::UniqueFd();
+                             cache.watch_ = -1;
+                             cache.cached_.reset();
+                             cache.mutex_.unlock();
+                         });
     }
-    const auto text = linux_detail::ReadSmallTextFile(file, kMaxSimulationFileBytes);
-    auto volumes = std::make_shared<const std::vector<LetteredVolume>>(
-        text ? linux_detail::ParseSimulationFile(*text, file.parent_path())
-             : std::vector<LetteredVolume>{});
-    const bool keep = found && Settled(version);
-    cached = keep ? volumes : nullptr;
-    cachedFile = keep ? file : std::filesystem::path();
-    cachedVersion = version;
-    return volumes;
-}
+
+    static SimulationCache& Instance() {
+        static SimulationCache cache;
+        return cache;
+    }
+
+    Volumes VolumesOf(std::string_view name) {
+        const std::lock_guard lock(mutex_);
+        if (cached_ && name == name_ && Quiet()) {
+            return cached_;
+        }
+        const std::filesystem::path file(name);
+        const bool watched = Watch(file);
+        const auto text = linux_detail::ReadSmallTextFile(file, kMaxSimulationFileBytes);
+        auto volumes = std::make_shared<const std::vector<LetteredVolume>>(
+            text ? linux_detail::ParseSimulationFile(*text, file.parent_path())
+                 : std::vector<LetteredVolume>{});
+        cached_ = watched ? volumes : nullptr;
+        name_ = name;
+        return volumes;
+    }
+
+private:
+    static constexpr std::uint32_t kChanges = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE |
+                                              IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
+                                              IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+    // Nothing changed since the last look: no event is waiting. Reads what is.
+    bool Quiet() const {
+        alignas(inotify_event) char events[4096];
+        return ::read(inotify_.get(), events, sizeof events) < 0 && errno == EAGAIN;
+    }
+
+    // Reads every waiting event; false when the descriptor fails.
+    bool Drain() const {
+        alignas(inotify_event) char events[4096];
+        for (;;) {
+            const ssize_t got = ::read(inotify_.get(), events, sizeof events);
+            if (got < 0 && errno != EINTR) {
+                return errno == EAGAIN;
+            }
+        }
+    }
+
+    // Watches file's folder afresh, earlier changes forgotten; false when its changes cannot
+    // be followed this way.
+    bool Watch(const std::filesystem::path& file) {
+        if (!inotify_) {
+            inotify_ = linux_detail::UniqueFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        }
+        // A link on the way could be pointed elsewhere without a change in the watched folder.
+        const auto folder = file.parent_path();
+        std::error_code error;
+        struct stat st {};
+        if (!inotify_ || !file.is_absolute() ||
+            std::filesystem::canonical(folder, error) != folder ||
+            ::lstat(file.c_str(), &st) != 0 || S_ISLNK(st.st_mode) || IsRemote(folder)) {
+            return false;
+        }
+        const int watch = ::inotify_add_watch(inotify_.get(), folder.c_str(), kChanges);
+        if (watch_ >= 0 && watch_ != watch) {
+            ::inotify_rm_watch(inotify_.get(), watch_);
+        }
+        watch_ = watch;
+        return watch_ >= 0 && Drain();
+    }
+
+    std::mutex mutex_;
+    linux_detail::UniqueFd inotify_;
+    int watch_ = -1;
+    std::string name_;
+    Volumes cached_;
+};
 
 Volumes CurrentVolumes(bool withLabels) {
-    if (const auto file = SimulationFile()) {
-        return SimulatedVolumes(*file);
+    if (const std::string_view file = SimulationFile(); !file.empty()) {
+        return SimulationCache::Instance().VolumesOf(file);
     }
     return std::make_shared<const std::vector<LetteredVolume>>(
         linux_detail::RealVolumes(withLabels));
@@ -99,9 +165,10 @@ std::optional<char> LetterOf(std::string_view drivePath) {
     return std::nullopt;
 }
 
-// The part of a drive path after "X:\" as a relative path, under the rules of LocalPath.
-std::optional<std::filesystem::path> RelativePart(std::string_view rest) {
-    std::filesystem::path relative;
+// The part of a drive path after "X:\" as a relative path ('/' between components), under the
+// rules of LocalPath.
+std::optional<std::string> RelativePart(std::string_view rest) {
+    std::string relative;
     while (!rest.empty()) {
         const std::size_t separator = rest.find_first_of("\\/");
         const std::string_view component = rest.substr(0, separator);
@@ -117,7 +184,7 @@ std::optional<std::filesystem::path> RelativePart(std::string_view rest) {
             return std::nullopt;
         }
         if (!component.empty() && component != ".") {
-            relative /= std::filesystem::path(component);
+            relative.append(relative.empty() ? "" : "/").append(component);
         }
     }
     return relative;
@@ -155,7 +222,15 @@ std::optional<std::filesystem::path> LocalPath(std::string_view drivePath) {
     if (!volume) {
         return std::nullopt;
     }
-    return relative->empty() ? volume->directory : volume->directory / *relative;
+    if (relative->empty()) {
+        return volume->directory;
+    }
+    std::string local = volume->directory.native();
+    if (!local.ends_with('/')) {
+        local += '/';
+    }
+    local += *relative;
+    return std::filesystem::path(std::move(local));
 }
 
 std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPath) {

@@ -1,10 +1,12 @@
 #include "platform/Files.h"
 
 #include "platform/Drives.h"
+#include "platform/linux/TextFile.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -98,6 +100,31 @@ bool LockFolder(int folder) {
 
 constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 
+// The process's file creation mask, read once without changing it (umask() can only set it,
+// for a moment other threads would create files under); nullopt where the kernel does not
+// report it.
+std::optional<mode_t> CreationMask() {
+    static const std::optional<mode_t> mask = []() -> std::optional<mode_t> {
+        const auto status = linux_detail::ReadSmallTextFile("/proc/self/status", 1 << 16);
+        constexpr std::string_view kField = "\nUmask:\t";
+        const std::size_t at = status ? status->find(kField) : std::string::npos;
+        unsigned mask = 0;
+        if (at == std::string::npos || std::from_chars(status->data() + at + kField.size(),
+                                                       status->data() + status->size(), mask, 8)
+                                               .ec != std::errc()) {
+            return std::nullopt;
+        }
+        return static_cast<mode_t>(mask);
+    }();
+    return mask;
+}
+
+// Whether a file created with mode lacks some of its bits and needs them set afterwards.
+bool NeedsChmod(mode_t mode) {
+    const auto mask = CreationMask();
+    return (mode & ~mode_t{0777}) != 0 || !mask || (mode & *mask) != 0;
+}
+
 struct Temporary {
     std::string name;
     UniqueFd fd;
@@ -107,11 +134,11 @@ struct Temporary {
 // this replacement's alone, so a regular file of that name was left by an interrupted one and
 // is removed. Without the lock, or when something else holds that name, a name of this
 // process's own is taken and nothing is removed. On failure error holds why.
-std::optional<Temporary> CreateTemporary(int folder, const std::string& target, bool locked,
-                                         int& error) {
+std::optional<Temporary> CreateTemporary(int folder, const std::string& target, mode_t mode,
+                                         bool locked, int& error) {
     const std::string fixed = "." + target + ".saving";
     for (int attempt = 0; locked && attempt < 2; ++attempt) {
-        UniqueFd fd(::openat(folder, fixed.c_str(), kCreateFlags, 0666));
+        UniqueFd fd(::openat(folder, fixed.c_str(), kCreateFlags, mode & 0777));
         if (fd) {
             return Temporary{fixed, std::move(fd)};
         }
@@ -130,7 +157,7 @@ std::optional<Temporary> CreateTemporary(int folder, const std::string& target, 
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::string name =
             fixed + "." + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-        UniqueFd fd(::openat(folder, name.c_str(), kCreateFlags, 0666));
+        UniqueFd fd(::openat(folder, name.c_str(), kCreateFlags, mode & 0777));
         if (fd) {
             return Temporary{std::move(name), std::move(fd)};
         }
@@ -153,9 +180,10 @@ std::optional<ReplaceResult> RefuseExisting(int folder, const std::string& targe
     if ((st.st_mode & 0222) == 0) {
         return Failure(ReplaceStep::Create, EACCES);
     }
-    const UniqueFd old(
-        ::openat(folder, target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!old) {
+    // The owner's write bit is the kernel's answer for the owner, ACLs or not; anyone else
+    // asks the kernel, as opening it would.
+    const bool ownerMayWrite = st.st_uid == ::geteuid() && (st.st_mode & S_IWUSR) != 0;
+    if (!ownerMayWrite && ::faccessat(folder, target.c_str(), W_OK, 0) != 0) {
         return Failure(ReplaceStep::Create, errno);
     }
     return std::nullopt;
@@ -221,13 +249,14 @@ ReplaceResult ReplaceFile(std::string_view drivePath, std::span<const std::uint8
         return Failure(ReplaceStep::Create, *injected);
     }
     int error = 0;
-    auto temporary = CreateTemporary(folder.get(), target, locked, error);
+    // The new file takes the old one's permissions; a first file gets the usual ones.
+    const mode_t mode = exists ? st.st_mode & 07777 : 0666;
+    auto temporary = CreateTemporary(folder.get(), target, mode, locked, error);
     if (!temporary) {
         return Failure(ReplaceStep::Create, error);
     }
-    // The new file takes the old one's permissions; a first file gets the usual ones.
-    if (exists) {
-        ::fchmod(temporary->fd.get(), st.st_mode & 07777);
+    if (exists && NeedsChmod(mode)) {
+        ::fchmod(temporary->fd.get(), mode);
     }
     // A failing write stops halfway, as a full medium would.
     const auto failWrite = Injected(ReplaceStep::Write);
