@@ -37,6 +37,13 @@ public:
     // Copies share the handle; the library is unloaded when the last copy goes.
 private:
     explicit Library(std::shared_ptr<void> handle);
+
+    // Per system: the file name of the library called name, and one load: a path loads exactly
+    // that file, a bare file name goes through the system's search. Null on failure, with the
+    // loader's reason and a line break appended to error.
+    static std::string FileName(std::string_view name);
+    static std::shared_ptr<void> Open(const std::filesystem::path& file, std::string& error);
+
     std::shared_ptr<void> handle_;
 };
 

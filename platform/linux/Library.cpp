@@ -6,51 +6,20 @@
 #include <system_error>
 
 namespace platform {
-namespace {
 
-// The handle, or null with the loader's reason appended to error.
-std::shared_ptr<void> Open(const std::string& file, std::string& error) {
+std::string Library::FileName(std::string_view name) {
+    return "lib" + std::string(name) + ".so";
+}
+
+std::shared_ptr<void> Library::Open(const std::filesystem::path& file, std::string& error) {
     void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
-        error += (reason != nullptr ? std::string(reason) : file + ": cannot be loaded") + "\n";
+        error +=
+            (reason != nullptr ? std::string(reason) : file.string() + ": cannot be loaded") + "\n";
         return nullptr;
     }
     return std::shared_ptr<void>(handle, [](void* h) { dlclose(h); });
-}
-
-} // namespace
-
-Library::Library(std::shared_ptr<void> handle) : handle_(std::move(handle)) {}
-
-LibraryLoad Library::Attempt(std::string_view name,
-                             const std::vector<std::filesystem::path>& folders, SystemSearch then) {
-    const std::string file = "lib" + std::string(name) + ".so";
-    LibraryLoad load;
-    for (const auto& folder : folders) {
-        if (folder.empty()) {
-            continue;
-        }
-        // A path with a slash makes dlopen take exactly that file, never a search.
-        if (auto handle = Open((folder / file).string(), load.error)) {
-            return {Library(std::move(handle)), {}};
-        }
-    }
-    if (then == SystemSearch::Yes) {
-        if (auto handle = Open(file, load.error)) {
-            return {Library(std::move(handle)), {}};
-        }
-    }
-    if (!load.error.empty()) {
-        load.error.pop_back();
-    }
-    return load;
-}
-
-std::optional<Library> Library::Load(std::string_view name,
-                                     const std::vector<std::filesystem::path>& folders,
-                                     SystemSearch then) {
-    return Attempt(name, folders, then).library;
 }
 
 void* Library::Symbol(const char* name) const {
@@ -74,9 +43,11 @@ std::filesystem::path LibraryFolder() {
         info.dli_fname == nullptr) {
         return {};
     }
+    // The loader names it as found, "<bin>/../lib/...": the folder of the program, which the
+    // kernel gives resolved, so the ".." can be folded away as text.
     std::error_code error;
     const auto file = std::filesystem::absolute(info.dli_fname, error);
-    return error ? std::filesystem::path() : file.parent_path();
+    return error ? std::filesystem::path() : file.lexically_normal().parent_path();
 }
 
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/Library.h"
 
+#include "platform/Utf8.h"
 #include "platform/windows/Win32.h"
 
 #include <cstdint>
@@ -7,22 +8,6 @@
 
 namespace platform {
 namespace {
-
-// A library that is missing or broken must not stop the program with a system dialog. The
-// handle, or null with the reason appended to error.
-template <typename LoadCall>
-std::shared_ptr<void> Open(const LoadCall& load, const std::string& file, std::string& error) {
-    DWORD previous = 0;
-    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
-    HMODULE module = load();
-    const DWORD failure = ::GetLastError();
-    ::SetThreadErrorMode(previous, nullptr);
-    if (module == nullptr) {
-        error += file + ": " + DescribeError(failure) + "\n";
-        return nullptr;
-    }
-    return std::shared_ptr<void>(module, [](void* m) { ::FreeLibrary(static_cast<HMODULE>(m)); });
-}
 
 // The file a loaded module came from; empty when the system cannot tell.
 std::filesystem::path ModuleFile(HMODULE module) {
@@ -43,38 +28,27 @@ std::filesystem::path ModuleFile(HMODULE module) {
 
 } // namespace
 
-Library::Library(std::shared_ptr<void> handle) : handle_(std::move(handle)) {}
-
-LibraryLoad Library::Attempt(std::string_view name,
-                             const std::vector<std::filesystem::path>& folders, SystemSearch then) {
-    const std::string file = std::string(name) + ".dll";
-    LibraryLoad load;
-    for (const auto& folder : folders) {
-        if (folder.empty()) {
-            continue;
-        }
-        // A full path makes the loader take exactly that file, never a search.
-        const std::filesystem::path path = folder / file;
-        if (auto handle = Open([&] { return ::LoadLibraryW(path.wstring().c_str()); },
-                               path.string(), load.error)) {
-            return {Library(std::move(handle)), {}};
-        }
-    }
-    if (then == SystemSearch::Yes) {
-        if (auto handle = Open([&] { return ::LoadLibraryA(file.c_str()); }, file, load.error)) {
-            return {Library(std::move(handle)), {}};
-        }
-    }
-    if (!load.error.empty()) {
-        load.error.pop_back();
-    }
-    return load;
+std::string Library::FileName(std::string_view name) {
+    return std::string(name) + ".dll";
 }
 
-std::optional<Library> Library::Load(std::string_view name,
-                                     const std::vector<std::filesystem::path>& folders,
-                                     SystemSearch then) {
-    return Attempt(name, folders, then).library;
+std::shared_ptr<void> Library::Open(const std::filesystem::path& file, std::string& error) {
+    // A library that is missing or broken must not stop the program with a system dialog.
+    DWORD previous = 0;
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous);
+    HMODULE module = ::LoadLibraryW(file.c_str());
+    const DWORD failure = ::GetLastError();
+    ::SetThreadErrorMode(previous, nullptr);
+    if (module == nullptr) {
+        // The path as UTF-8: a folder name the ANSI code page cannot hold must not throw here.
+        const std::wstring& wide = file.native();
+        const auto shown =
+            Utf16ToUtf8({reinterpret_cast<const char16_t*>(wide.data()), wide.size()});
+        error += shown.value_or("(a path with an unpaired surrogate)") + ": " +
+                 DescribeError(failure) + "\n";
+        return nullptr;
+    }
+    return std::shared_ptr<void>(module, [](void* m) { ::FreeLibrary(static_cast<HMODULE>(m)); });
 }
 
 void* Library::Symbol(const char* name) const {
