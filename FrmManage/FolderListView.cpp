@@ -1,8 +1,15 @@
 #include "FrmManage/FolderListView.h"
 
+#include "FrmManage/CutTextToolTips.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
+#include <QStyleFactory>
 
 namespace {
 
@@ -28,6 +35,31 @@ QString FromUtf16(const std::u16string& text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
                    static_cast<qsizetype>(text.size()));
 }
+
+// What a screen reader says for a row: its name, whether it is private, its date and the
+// remark.
+QString RowSummary(const FolderRow& row) {
+    QString summary = FromUtf16(row.name) +
+                      (row.IsPrivate() ? QStringLiteral(", private") : QStringLiteral(", public")) +
+                      QStringLiteral(", modified ") + QString::fromLocal8Bit(row.modified);
+    if (row.nameTooLong) {
+        summary += QStringLiteral(", Name too long");
+    }
+    return summary;
+}
+
+// A list control draws its cell texts nearly edge to edge; the toolkit's wider margins (this
+// metric plus one pixel on each side) would cut "Name too long" in its 75-pixel column.
+class NarrowCellMargins : public QProxyStyle {
+public:
+    NarrowCellMargins() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        return metric == PM_FocusFrameHMargin ? 0
+                                              : QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 } // namespace
 
@@ -60,7 +92,7 @@ void FolderListModel::SetStateIndex(int index, int stateIndex) {
     rows_.at(static_cast<std::size_t>(index)).stateIndex = stateIndex;
     if (index < published_) {
         emit dataChanged(this->index(index, kName), this->index(index, kName),
-                         {Qt::DecorationRole});
+                         {Qt::DecorationRole, Qt::AccessibleTextRole});
     }
 }
 
@@ -78,6 +110,11 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
     }
     const FolderRow& row = Row(index.row());
     switch (role) {
+    case Qt::AccessibleTextRole:
+        if (index.column() == kName) {
+            return RowSummary(row);
+        }
+        return {};
     case Qt::DisplayRole:
         switch (index.column()) {
         case kName:
@@ -122,6 +159,10 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
 TListView::TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent)
     : QTreeView(parent), model_(new FolderListModel(folder, padlock, this)) {
     setModel(model_);
+    auto* cellStyle = new NarrowCellMargins;
+    cellStyle->setParent(this);
+    setStyle(cellStyle);
+    setItemDelegate(new CutTextToolTips(this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -168,4 +209,31 @@ void TListView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         emit Clicked();
     }
+}
+
+void TListView::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        emit ContextMenuRequested(event->globalPos());
+    } else {
+        RequestMenuForSelection();
+    }
+    event->accept();
+}
+
+void TListView::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (!menuKey) {
+        QTreeView::keyPressEvent(event);
+        return;
+    }
+    RequestMenuForSelection();
+    event->accept();
+}
+
+void TListView::RequestMenuForSelection() {
+    const int row = SelectedRow();
+    const QRect cell = row >= 0 ? visualRect(model_->index(row, kName)) : QRect();
+    const QPoint at = cell.isValid() ? cell.bottomLeft() : viewport()->rect().topLeft();
+    emit ContextMenuRequested(viewport()->mapToGlobal(at));
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The folder list: a read-only report view of FolderRow rows with the columns "Name",
 // "Modified" and "More...", a folder picture per row and the padlock as the state picture of
-// a private row.
+// a private row. A cell whose text is cut shows it in full as its tooltip; the name cell
+// tells assistive technology the whole row.
 
 #include "FrmManage/FolderListing.h"
 
@@ -62,11 +63,18 @@ public:
 signals:
     // A left click anywhere in the list, also on empty space (which clears the selection).
     void Clicked();
+    // A right click (after it selected the row under it, or cleared the selection), the Menu
+    // key or Shift+F10: a menu for the selected row belongs at globalPos.
+    void ContextMenuRequested(QPoint globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void RequestMenuForSelection();
+
     FolderListModel* model_;
 };

@@ -117,15 +117,7 @@ void AddRowA(const PrivateFolderNames& privateNames, FolderRowSink& list, std::s
 }
 
 std::string PasswordText(const DriveProtection& entry) {
-    if (entry.PrivateFolders[0][0] == u'\0')
-        return "0000";
-    std::string text(4, '0');
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const unsigned nibble = (entry.Password >> (12 - 4 * i)) & 0xFu;
-        // A nibble above 9 gives a non-digit, which the digit-only password box refuses.
-        text[i] = static_cast<char>('0' + nibble);
-    }
-    return text;
+    return entry.PrivateFolders[0][0] == u'\0' ? "0000" : PasswordDigits(entry.Password);
 }
 
 std::string RootOf(char driveLetter) {
@@ -137,6 +129,15 @@ char LetterOf(const DriveProtection& entry) {
 }
 
 } // namespace
+
+std::string PasswordDigits(std::uint16_t password) {
+    std::string text(4, '0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned nibble = (password >> (12 - 4 * i)) & 0xFu;
+        text[i] = static_cast<char>('0' + nibble);
+    }
+    return text;
+}
 
 bool IsFatFileSystem(std::string_view fileSystemName) {
     if (fileSystemName.size() < 3) {

@@ -6,6 +6,7 @@
 #include "app/DriveTable.h"
 #include "platform/Directory.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,6 +58,10 @@ bool DriveIsFat(char driveLetter);
 // The selector text of a drive: "<label> (E:\)", or "Local Drive (E:\)" when the volume has
 // no label or cannot be queried (8-bit text).
 std::string FormatDriveLabel(char driveLetter);
+
+// The four characters of a packed BCD password, one per 4 bits from bits 15..12 on, each the
+// nibble added to '0' (a nibble above 9 gives a non-digit, which the password box refuses).
+std::string PasswordDigits(std::uint16_t password);
 
 // Sets the password text first (also when the root cannot be enumerated): the four BCD
 // digits of entry.Password, or "0000" when entry names no private folder. Then appends one

@@ -1,18 +1,24 @@
 #include "FrmManage/FrmEditProtect.h"
 
+#include "FrmManage/CutTextToolTips.h"
 #include "FrmManage/Pictures.h"
+#include "Hdddevctrl/DiscoveryDiagnosis.h"
 #include "platform/DeviceNotices.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
 
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFrame>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QToolTip>
 #include <algorithm>
 #include <exception>
 #include <string>
@@ -50,6 +56,8 @@ QLabel* PlaceLabel(QWidget* parent, const char* text, QRect geometry) {
     return label;
 }
 
+// "MS Shell Dlg 2" is Tahoma on Windows. Where neither is installed, Liberation Sans takes
+// its place: it sets the window's texts at the same widths as Tahoma does at this size.
 QFont WindowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Shell Dlg 2"), QStringLiteral("Tahoma"),
@@ -76,7 +84,9 @@ void ReportHandlerErrors(const std::function<void()>& handler) {
 
 TFrmEditProtect::TFrmEditProtect() : ImageList1{DrivePicture(), FolderPicture(), PadlockPicture()} {
     setWindowTitle(QStringLiteral("Private folder setup Ver.1.01"));
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+    // A normal top-level window, so that taskbars and window switchers list it; a tool or
+    // dialog window would be left out or tied to a hidden leader window.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setWindowIcon(WindowIcon());
     setFixedSize(kClientWidth, kClientHeight);
@@ -117,6 +127,20 @@ TFrmEditProtect::TFrmEditProtect() : ImageList1{DrivePicture(), FolderPicture(),
     LabeledEdit1->hide();
     LabeledEdit1Label->hide();
 
+    // Screen readers name a field by its label, and the rest by these names.
+    Label1->setBuddy(MaskEdit1);
+    Label3->setBuddy(ComboBox1);
+    ListView1->setAccessibleName(GroupBox1->title());
+    ComboBox1->lineEdit()->setAccessibleName(Label3->text());
+    Image1->setAccessibleName(QStringLiteral("Key"));
+    Panel1->setAccessibleName(windowTitle());
+    ComboBox1->lineEdit()->installEventFilter(this);
+    ComboBox1->setItemDelegate(new CutTextToolTips(ComboBox1));
+
+    PopupMenu1 = new QMenu(this);
+    MarkAsPrivate1 = PopupMenu1->addAction(BitBtn1->text());
+    MarkAsPublic1 = PopupMenu1->addAction(BitBtn2->text());
+
     setTabOrder(BitBtn4, BitBtn3);
     setTabOrder(BitBtn3, ComboBox1);
     setTabOrder(ComboBox1, MaskEdit1);
@@ -136,6 +160,13 @@ TFrmEditProtect::TFrmEditProtect() : ImageList1{DrivePicture(), FolderPicture(),
             [this] { ReportHandlerErrors([this] { BitBtn1Click(); }); });
     connect(BitBtn2, &QPushButton::clicked, this,
             [this] { ReportHandlerErrors([this] { BitBtn2Click(); }); });
+    connect(ListView1, &TListView::ContextMenuRequested, this, [this](QPoint globalPos) {
+        ReportHandlerErrors([this, globalPos] { ListView1ContextPopup(globalPos); });
+    });
+    connect(MarkAsPrivate1, &QAction::triggered, this,
+            [this] { ReportHandlerErrors([this] { BitBtn1Click(); }); });
+    connect(MarkAsPublic1, &QAction::triggered, this,
+            [this] { ReportHandlerErrors([this] { BitBtn2Click(); }); });
     connect(BitBtn4, &QPushButton::clicked, this,
             [this] { ReportHandlerErrors([this] { BitBtn4Click(); }); });
 
@@ -144,8 +175,19 @@ TFrmEditProtect::TFrmEditProtect() : ImageList1{DrivePicture(), FolderPicture(),
     }
 }
 
+int TFrmEditProtect::exec() {
+    QEventLoop modalRun;
+    connect(this, &QDialog::finished, &modalRun, &QEventLoop::quit);
+    setResult(Rejected);
+    show();
+    modalRun.exec(QEventLoop::DialogExec);
+    return result();
+}
+
 void TFrmEditProtect::FillDriveSelector(const DriveTableArray& table, int count) {
     ComboBox1->clear();
+    ComboBox1->setToolTip({}); // the no-drive state's reason no longer holds
+    ComboBox1->setAccessibleDescription({});
     const auto entries = static_cast<std::size_t>(std::clamp<int>(count, 0, kDriveTableEntries));
     for (std::size_t i = 0; i < entries && table[i].DriveLetter != 0; ++i) {
         const std::string label = FormatDriveLabel(static_cast<char>(table[i].DriveLetter));
@@ -187,20 +229,29 @@ void TFrmEditProtect::SelectorTextEdited() {
     ComboBox1Change();
 }
 
-void TFrmEditProtect::ListView1Click() {
+TFrmEditProtect::MarkChoice TFrmEditProtect::MarkChoiceForSelection() const {
     const int selected = ListView1->SelectedRow();
-    bool markPrivate = false;
-    bool markPublic = false;
-    if (selected >= 0) {
-        const FolderRow& row = ListView1->Row(selected);
-        if (row.stateIndex > 0) {
-            markPublic = true;
-        } else {
-            markPrivate = row.IsMarkable();
-        }
+    if (selected < 0) {
+        return {};
     }
-    BitBtn1->setEnabled(markPrivate);
-    BitBtn2->setEnabled(markPublic);
+    const FolderRow& row = ListView1->Row(selected);
+    if (row.stateIndex > 0) {
+        return {.markPrivate = false, .markPublic = true};
+    }
+    return {.markPrivate = row.IsMarkable(), .markPublic = false};
+}
+
+void TFrmEditProtect::ListView1Click() {
+    const MarkChoice choice = MarkChoiceForSelection();
+    BitBtn1->setEnabled(choice.markPrivate);
+    BitBtn2->setEnabled(choice.markPublic);
+}
+
+void TFrmEditProtect::ListView1ContextPopup(QPoint globalPos) {
+    const MarkChoice choice = MarkChoiceForSelection();
+    MarkAsPrivate1->setEnabled(choice.markPrivate);
+    MarkAsPublic1->setEnabled(choice.markPublic);
+    PopupMenu1->popup(globalPos);
 }
 
 void TFrmEditProtect::BitBtn3Click() {
@@ -214,6 +265,21 @@ bool TFrmEditProtect::event(QEvent* event) {
         return true;
     }
     return QDialog::event(event);
+}
+
+bool TFrmEditProtect::eventFilter(QObject* watched, QEvent* event) {
+    QLineEdit* shown = ComboBox1->lineEdit();
+    if (watched != shown || event->type() != QEvent::ToolTip || ComboBox1->count() == 0) {
+        return QDialog::eventFilter(watched, event);
+    }
+    const QString label = shown->text();
+    constexpr int kTextMargins = 4; // the line edit keeps two pixels free on either side
+    if (shown->fontMetrics().horizontalAdvance(label) <=
+        shown->contentsRect().width() - kTextMargins) {
+        return QDialog::eventFilter(watched, event);
+    }
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), label, shown);
+    return true;
 }
 
 void TFrmEditProtect::keyPressEvent(QKeyEvent* event) {
@@ -268,4 +334,9 @@ void SetNoDriveState(TFrmEditProtect& window) {
     window.ListView1->Clear();
     window.BitBtn4->setEnabled(false);
     window.ComboBox1->setEditText(QStringLiteral(" --- No avaliable drive ---"));
+    // Why, from what the discovery that found nothing saw.
+    const QString why =
+        QString::fromLocal8Bit(NoDriveReason(DiagnoseDiscovery(ProcessDeviceDiscovery())));
+    window.ComboBox1->setToolTip(why);
+    window.ComboBox1->setAccessibleDescription(why);
 }

@@ -15,6 +15,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 namespace platform {
 class DeviceChangeEvent;
@@ -43,6 +44,11 @@ public:
     // Builds the layout with every control in its initial state; the window is not shown.
     TFrmEditProtect();
 
+    // Shows the window and runs until it is closed; returns the result, "cancel" for "Exit"
+    // and the close box. The program's only window is not flagged modal to the window
+    // manager, which would keep it out of some taskbars.
+    int exec() override;
+
     // Index 0: hard disk (unused), 1: folder, 2: padlock (the private mark).
     std::array<QPixmap, 3> ImageList1;
     QFrame* Panel1;
@@ -60,6 +66,10 @@ public:
     QComboBox* ComboBox1;
     QLineEdit* LabeledEdit1; // hidden, disabled: the chosen drive's wait state in decimal
     QLabel* LabeledEdit1Label;
+    // The folder list's menu: "Mark as Private" and "Mark as Public" from the keyboard.
+    QMenu* PopupMenu1;
+    QAction* MarkAsPrivate1;
+    QAction* MarkAsPublic1;
 
     // The letter of the drive whose folders the list shows; 0 until a drive is listed.
     char16_t CurrentDriveLetter = 0;
@@ -77,6 +87,9 @@ public:
     void ComboBox1Change();
     // A click in the folder list: enables the mark button that fits the selected row.
     void ListView1Click();
+    // The folder list's menu was asked for: opens PopupMenu1 at globalPos with the items
+    // enabled as a click would enable the buttons; the buttons stay as they are.
+    void ListView1ContextPopup(QPoint globalPos);
     // "Exit": ends the modal run with the result "cancel".
     void BitBtn3Click();
     // "Mark as Private": marks the selected markable row private unless that would make more
@@ -98,10 +111,19 @@ public:
 protected:
     // Hands the device-change message to OnDeviceChange and every other event to the dialog.
     bool event(QEvent* event) override;
+    // The drive selector shows a label it cuts in full as its tooltip.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    struct MarkChoice {
+        bool markPrivate = false;
+        bool markPublic = false;
+    };
+    // Which marking fits the selected row: private for a markable public row, public for a
+    // private one, neither without a selected row.
+    MarkChoice MarkChoiceForSelection() const;
     void SelectorTextEdited();
 };
 
@@ -114,5 +136,6 @@ extern TFrmEditProtect* FrmEditProtect;
 int RunSetupWindow(int count, const DriveTableArray& table);
 
 // The no-drive state: no selector entries, the text " --- No avaliable drive ---", an empty
-// list and "Save" disabled; everything else stays as it was.
+// list and "Save" disabled; the selector's tooltip and accessible description say why the
+// last discovery found no drive. Everything else stays as it was.
 void SetNoDriveState(TFrmEditProtect& window);

@@ -36,7 +36,11 @@ bool TMaskEdit::IsComplete() const {
 }
 
 void TMaskEdit::focusInEvent(QFocusEvent* event) {
-    if (!reentering_) {
+    // The window coming back (after the error box, or from another program) is no new entry:
+    // what Escape restores stays what the box held when the user entered it.
+    const bool windowReturns =
+        event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason;
+    if (!reentering_ && !windowReturns) {
         textBeforeChange_ = displayText();
     }
     reentering_ = false;
@@ -49,21 +53,44 @@ void TMaskEdit::focusOutEvent(QFocusEvent* event) {
     // activation (for instance to the error box itself).
     const bool leaving =
         event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
-    if (leaving && isModified() && !IsComplete()) {
+    if (leaving && isModified() && !IsComplete() && !refusing_) {
+        // The press that moved the focus is delivered right after this, and its release may
+        // already be queued: both are swallowed until the error box has been answered, so
+        // the button that took the focus never sees a click.
+        refusing_ = true;
+        qApp->installEventFilter(this);
         // Queued: the focus change in progress must finish before the focus is taken back.
         QMetaObject::invokeMethod(this, &TMaskEdit::RefuseLeaving, Qt::QueuedConnection);
     }
 }
 
-void TMaskEdit::RefuseLeaving() {
-    if (!isVisible()) { // the window closed meanwhile ("Exit" took the focus)
-        return;
+bool TMaskEdit::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride: {
+        const auto* target = qobject_cast<const QWidget*>(watched);
+        return refusing_ && target && target->window() == window();
     }
-    QApplication::beep();
-    reentering_ = true;
-    setFocus(Qt::OtherFocusReason);
-    platform::ShowMessageBox({"Invalid input value.  Use escape key to abandon changes",
-                              kProgramTitle, platform::BoxOwner::Window, platform::BoxKind::Error});
+    default:
+        return false;
+    }
+}
+
+void TMaskEdit::RefuseLeaving() {
+    if (isVisible()) { // else the window was closed meanwhile
+        QApplication::beep();
+        reentering_ = true;
+        setFocus(Qt::OtherFocusReason);
+        platform::ShowMessageBox({"Invalid input value.  Use escape key to abandon changes",
+                                  kProgramTitle, platform::BoxOwner::Window,
+                                  platform::BoxKind::Error});
+    }
+    refusing_ = false;
+    qApp->removeEventFilter(this);
 }
 
 void TMaskEdit::keyPressEvent(QKeyEvent* event) {

@@ -1,8 +1,8 @@
 #pragma once
 // The four-digit password box: four required digit positions, only digits taken at each
 // keystroke. Leaving the box after the user changed it to fewer than four digits is refused:
-// a beep, an error box, and the focus stays; Escape then restores the text the box had
-// before the change.
+// a beep, an error box, and the focus stays; the click or key that tried to leave does
+// nothing else. Escape then restores the text the box had when the user entered it.
 
 #include "FrmManage/FolderListing.h"
 
@@ -26,6 +26,7 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool IsComplete() const;
@@ -33,4 +34,5 @@ private:
 
     QString textBeforeChange_;
     bool reentering_ = false; // the focus comes back after a refused leave
+    bool refusing_ = false;   // from the refused leave until its error box is closed
 };

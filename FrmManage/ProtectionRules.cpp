@@ -9,7 +9,45 @@ namespace {
 constexpr const char* kTitle = "Lunavio Utility";
 constexpr std::size_t kPasswordDigits = 4;
 
+// What the step was doing, for a cause the user has no name for.
+const char* StepText(platform::ReplaceStep step) {
+    switch (step) {
+    case platform::ReplaceStep::Create:
+        return "Creating the new file";
+    case platform::ReplaceStep::Write:
+        return "Writing the new file";
+    case platform::ReplaceStep::Flush:
+        return "Flushing the new file to the drive";
+    case platform::ReplaceStep::Replace:
+        return "Replacing the old file";
+    }
+    return "Saving";
+}
+
 } // namespace
+
+std::string SaveFailureCause(const std::optional<platform::ReplaceError>& failure) {
+    if (!failure) {
+        return "The drive may be write-protected or removed.";
+    }
+    const platform::ReplaceError& error = *failure;
+    switch (error.fault) {
+    case platform::FileFault::DiskFull:
+        return "The drive is full.";
+    case platform::FileFault::ReadOnly:
+        return "The drive is write-protected or read-only.";
+    case platform::FileFault::Gone:
+        return "The drive was removed or does not respond.";
+    case platform::FileFault::AccessDenied:
+        return "You do not have permission to change MPlay.sys on this drive.";
+    case platform::FileFault::NotAFile:
+        return "MPlay.sys on this drive is not a regular file.";
+    case platform::FileFault::Other:
+        break;
+    }
+    return std::string(StepText(error.step)) +
+           (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
+}
 
 int PrivateRowsAfterMarking(std::span<const FolderRow> rows,
                             const std::function<bool(std::size_t)>& isSelected) {

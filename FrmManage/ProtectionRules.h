@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,3 +36,8 @@ void ShowPasswordRefusal();
 // The writer's name list: the stored names of the private rows in row order, one zero-filled
 // slot each (a name is cut to 259 units so the slot keeps its terminator).
 std::vector<WriterNameSlot> PrivateNameSlots(std::span<const FolderRow> rows);
+
+// One sentence on why the drive refused a new MPlay.sys: the cause the system reported (full,
+// read-only, removed, no permission), else the step that failed; without a failure, the
+// likely causes.
+std::string SaveFailureCause(const std::optional<platform::ReplaceError>& failure);

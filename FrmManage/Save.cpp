@@ -16,41 +16,6 @@ namespace {
 
 constexpr const char* kTitle = "Lunavio Utility";
 
-// What the step was doing, for a cause the user has no name for.
-const char* StepText(platform::ReplaceStep step) {
-    switch (step) {
-    case platform::ReplaceStep::Create:
-        return "Creating the new file";
-    case platform::ReplaceStep::Write:
-        return "Writing the new file";
-    case platform::ReplaceStep::Flush:
-        return "Flushing the new file to the drive";
-    case platform::ReplaceStep::Replace:
-        return "Replacing the old file";
-    }
-    return "Saving";
-}
-
-// One sentence on why the drive refused the new file.
-std::string FailureCause(const platform::ReplaceError& error) {
-    switch (error.fault) {
-    case platform::FileFault::DiskFull:
-        return "The drive is full.";
-    case platform::FileFault::ReadOnly:
-        return "The drive is write-protected or read-only.";
-    case platform::FileFault::Gone:
-        return "The drive was removed or does not respond.";
-    case platform::FileFault::AccessDenied:
-        return "You do not have permission to change MPlay.sys on this drive.";
-    case platform::FileFault::NotAFile:
-        return "MPlay.sys on this drive is not a regular file.";
-    case platform::FileFault::Other:
-        break;
-    }
-    return std::string(StepText(error.step)) +
-           (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
-}
-
 } // namespace
 
 void TFrmEditProtect::BitBtn4Click() {
@@ -95,14 +60,10 @@ void TFrmEditProtect::BitBtn4Click() {
                                   platform::BoxKind::Plain});
         break;
     case WriteOutcome::Failed: {
-        std::string text = "Could not save to " + label +
-                           ". The drive may be write-protected or removed; its settings were "
-                           "not changed.";
-        if (result.failure) {
-            text += "\n\n" + FailureCause(*result.failure);
-        }
-        platform::ShowMessageBox(
-            {std::move(text), kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
+        platform::ShowMessageBox({"Could not save to " + label + ". " +
+                                      SaveFailureCause(result.failure) +
+                                      " Its settings were not changed.",
+                                  kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
     }
     case WriteOutcome::Refused: // the writer has said why

@@ -66,8 +66,18 @@ struct LibraryStatus {
 
 class DeviceDiscovery {
 public:
+    // The four entry points that discovery calls.
+    struct EntryPoints {
+        DllInitFn dllInit = nullptr;
+        PrepareDevInfoFn prepareDevInfo = nullptr;
+        ReleaseDevInfoFn releaseDevInfo = nullptr;
+        IsDevExist2Fn isDevExist2 = nullptr;
+    };
+
     // Loads libDeviceInfo.so from folders, then (with SystemSearch::Yes) the system search.
     DeviceDiscovery(std::vector<std::filesystem::path> folders, platform::SystemSearch then);
+    // A library already in hand, given by its entry points (all four set); nothing is loaded.
+    explicit DeviceDiscovery(EntryPoints entryPoints);
 
     // LoadDeviceInfoLibrary: true when the library is loaded with all eight entry points;
     // otherwise the library is unloaded, the loader's message shown and the result false.
@@ -87,13 +97,6 @@ public:
     const std::vector<char>& LastDrives() const { return lastDrives_; }
 
 private:
-    struct EntryPoints {
-        DllInitFn dllInit = nullptr;
-        PrepareDevInfoFn prepareDevInfo = nullptr;
-        ReleaseDevInfoFn releaseDevInfo = nullptr;
-        IsDevExist2Fn isDevExist2 = nullptr;
-    };
-
     // Frees an earlier array (and tells the library), then fetches anew. False when the
     // records cannot be fetched.
     bool FetchRecords();
@@ -107,11 +110,12 @@ private:
     int osMajor_ = 0;
     int lastResult_ = 0;
     std::vector<char> lastDrives_;
-    EntryPoints entry_;
+    EntryPoints entry_;                       // all null until a library is in hand
     std::unique_ptr<DeviceRecord[]> records_; // null when no array is held
     std::uint32_t allocated_ = 0;             // records in records_
     std::uint32_t count_ = 0;                 // the count the library left
 };
 
-// The instance GetDeviceDrives and LoadDeviceInfoLibrary use: the program's folder first.
+// The instance GetDeviceDrives and LoadDeviceInfoLibrary use: the program's own library folder
+// first.
 DeviceDiscovery& ProcessDeviceDiscovery();

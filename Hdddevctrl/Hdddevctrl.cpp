@@ -67,7 +67,11 @@ DeviceDiscovery::DeviceDiscovery(std::vector<std::filesystem::path> folders,
                                  platform::SystemSearch then)
     : folders_(std::move(folders)), then_(then) {}
 
+DeviceDiscovery::DeviceDiscovery(EntryPoints entryPoints)
+    : then_(platform::SystemSearch::No), entry_(entryPoints) {}
+
 bool DeviceDiscovery::LoadLibrary() {
+    entry_ = {};
     platform::LibraryLoad load = platform::Library::Attempt("DeviceInfo", folders_, then_);
     library_ = std::move(load.library);
     libraryStatus_ = {};
@@ -84,7 +88,6 @@ bool DeviceDiscovery::LoadLibrary() {
         libraryStatus_.error = library_->File().string() + " lacks the entry point " +
                                kDeviceInfoEntryPoints[missing - found.begin()];
         library_.reset();
-        entry_ = {};
         ShowLoaderError("Load function of DeviceInfo.dll failed.");
         return false;
     }
@@ -138,7 +141,7 @@ int DeviceDiscovery::GetDrives(DeviceDriveList& list) {
 }
 
 int DeviceDiscovery::Discover(DeviceDriveList& list) {
-    if (!library_ && !LoadLibrary()) {
+    if (entry_.isDevExist2 == nullptr && !LoadLibrary()) {
         return -1;
     }
     const auto key = platform::RegistryKey::OpenCurrentUser("SOFTWARE\\Zembar");
@@ -183,7 +186,7 @@ int DeviceDiscovery::Discover(DeviceDriveList& list) {
 }
 
 DeviceDiscovery& ProcessDeviceDiscovery() {
-    static DeviceDiscovery discovery({platform::ProgramFolder()}, platform::SystemSearch::Yes);
+    static DeviceDiscovery discovery({platform::LibraryFolder()}, platform::SystemSearch::Yes);
     return discovery;
 }
 

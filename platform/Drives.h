@@ -4,8 +4,8 @@
 // read again whenever it has changed; a missing or unreadable one is a machine without drives.
 // Otherwise C is / and mounted removable or USB volumes take the lowest free letter from D,
 // keeping it while they stay mounted.
-// On Windows the letters are the system's own: the queries go to the system, and the drive
-// map (LetteredVolumes, LocalPath) does not exist.
+// On Windows the letters are the system's own: the queries and LetteredVolumes go to the
+// system, and there is no LocalPath.
 
 #include <filesystem>
 #include <optional>

@@ -46,7 +46,9 @@ struct LibraryLoad {
     std::string error; // the loader's reason for each place tried, one per line; empty on success
 };
 
-// The folder the running program was loaded from; empty when it cannot be found.
-std::filesystem::path ProgramFolder();
+// The folder of the program's own shared libraries: the one the platform library was loaded
+// from. Beside the program in the build folder, the private library folder once installed.
+// Empty when it cannot be found.
+std::filesystem::path LibraryFolder();
 
 } // namespace platform

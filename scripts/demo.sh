@@ -4,9 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
-cmake --preset dev >/dev/null
-cmake --build --preset dev
+# Only the program and its libraries: no tests, no benchmarks, so the window opens soon.
+bash scripts/install-deps.sh build
+cmake --preset demo >/dev/null
+cmake --build --preset demo --target private-folder-setup DeviceInfo
 
 device=build/demo-device
 rm -rf "$device"
@@ -16,6 +17,6 @@ export LUNAVIO_REGISTRY="$PWD/$device/hkcu.reg"
 
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display: starting the window under xvfb-run" >&2
-    exec xvfb-run -a build/dev/bin/private-folder-setup
+    exec xvfb-run -a build/demo/bin/private-folder-setup
 fi
-exec build/dev/bin/private-folder-setup
+exec build/demo/bin/private-folder-setup

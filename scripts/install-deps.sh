@@ -16,17 +16,19 @@ group[build]="cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-dev-
 group[test]="clang-format googletest libgtest-dev libgmock-dev libbenchmark-dev
     xdotool x11-utils imagemagick"
 
-# The window's end-to-end and accessibility checks.
-group[window]=""
+# The window's end-to-end and accessibility checks: a window manager, the accessibility bus
+# and its Python client, and the fonts that stand in for the window's "MS Shell Dlg 2".
+group[window]="openbox at-spi2-core dbus-daemon dbus-x11 python3-pyatspi fonts-liberation
+    fonts-dejavu-core"
 
 # Fuzzing with libFuzzer.
-group[fuzz]=""
+group[fuzz]="clang llvm libclang-rt-14-dev"
 
 # The Windows cross-build and its tests under Wine.
 group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64"
 
 # The Debian package and the checks on it.
-group[package]=""
+group[package]="dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin"
 
 names=("$@")
 [ ${#names[@]} -gt 0 ] || names=(build test window fuzz windows package)

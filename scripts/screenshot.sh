@@ -4,9 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
-cmake --preset dev >/dev/null
-cmake --build --preset dev
+bash scripts/install-deps.sh build test # test: xdotool and ImageMagick's import
+cmake --preset demo >/dev/null
+cmake --build --preset demo --target private-folder-setup DeviceInfo
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -17,7 +17,7 @@ mkdir -p docs
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
-    build/dev/bin/private-folder-setup &
+    build/demo/bin/private-folder-setup &
     program=$!
     trap "kill $program 2>/dev/null || true" EXIT
     window=$(timeout 30 xdotool search --sync --name "Private folder setup Ver.1.01" | head -n 1)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: once in the dev build and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows builds under Wine.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer; then a short run of each fuzz
+# target and the Windows builds under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,5 +13,8 @@ for preset in dev asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" -j2
 done
+
+echo "== fuzz (a few seconds per target)"
+bash scripts/fuzz.sh 5
 
 bash scripts/test-windows.sh

@@ -43,16 +43,22 @@ TEST(DemoDevice, DriveEHoldsAValidProtectionFile) {
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), expected.begin()));
 }
 
-TEST(DemoDevice, RegistryNamesTheModelOfTheSimulatedDrives) {
-    const auto root = platform::ParseRegFile(ReadAll(LUNAVIO_DEMO_DIR "/hkcu.reg"));
-    const auto software = root.subkeys.find("SOFTWARE");
-    ASSERT_NE(software, root.subkeys.end());
-    const auto zembar = software->second.subkeys.find("Zembar");
-    ASSERT_NE(zembar, software->second.subkeys.end());
-    const auto& model = zembar->second.subkeys.at("KR512").values;
-    EXPECT_EQ(model.at("PrivateFolderSupport").data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
-    EXPECT_EQ(model.at("VenderID").data, (std::vector<std::uint8_t>{0x17, 0x3B, 0, 0}));
-    EXPECT_EQ(model.at("ProductID").data, (std::vector<std::uint8_t>{0x12, 0x05, 0, 0}));
+// The example installed for users with the real disk names the same model: its comments
+// must not hide the keys from the parser.
+TEST(DemoDevice, RegistryAndInstalledExampleNameTheModelOfTheSimulatedDrives) {
+    for (const char* file :
+         {LUNAVIO_DEMO_DIR "/hkcu.reg", LUNAVIO_DEMO_DIR "/../docs/examples/hkcu.reg"}) {
+        SCOPED_TRACE(file);
+        const auto root = platform::ParseRegFile(ReadAll(file));
+        const auto software = root.subkeys.find("SOFTWARE");
+        ASSERT_NE(software, root.subkeys.end());
+        const auto zembar = software->second.subkeys.find("Zembar");
+        ASSERT_NE(zembar, software->second.subkeys.end());
+        const auto& model = zembar->second.subkeys.at("KR512").values;
+        EXPECT_EQ(model.at("PrivateFolderSupport").data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+        EXPECT_EQ(model.at("VenderID").data, (std::vector<std::uint8_t>{0x17, 0x3B, 0, 0}));
+        EXPECT_EQ(model.at("ProductID").data, (std::vector<std::uint8_t>{0x12, 0x05, 0, 0}));
+    }
     const std::string sim = ReadAll(LUNAVIO_DEMO_DIR "/lunavio.sim");
     EXPECT_NE(sim.find("E\tdrives/E\tUSB\\VID_3B17&PID_0512\\"), std::string::npos);
 }

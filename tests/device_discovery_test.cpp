@@ -1,4 +1,5 @@
 #include "Hdddevctrl/DeviceDiscovery.h"
+#include "Hdddevctrl/DiscoveryDiagnosis.h"
 #include "RegistryFile.h"
 #include "SimulatedMachine.h"
 #include "platform/Drives.h"
@@ -6,6 +7,7 @@
 #include "platform/MessageBox.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -220,5 +222,87 @@ INSTANTIATE_TEST_SUITE_P(Device, RepeatedDiscovery,
                                          RepeatCase{"NoRecords", false},
                                          RepeatCase{"SecondCallFails", false}),
                          [](const auto& info) { return std::string(info.param.scenario); });
+
+// --- Diagnosis ------------------------------------------------------------------------------
+
+// Every record of the standard fake, explained from what the discovery saw.
+TEST(DiscoveryDiagnosis, ExplainsEveryVolumeFromWhatDiscoverySaw) {
+    const lunavio_test::SimulatedMachine noOtherVolumes;
+    RegistryFile registry(ZembarKey() + kModelA + ModelKey("OLD", 0, 0x1D6B, 0x0105));
+    FakeDevice device("Standard");
+    ASSERT_EQ(device.Discover(), std::make_pair(2, std::string("EH")));
+
+    const DiscoveryDiagnosis d = DiagnoseDiscovery(device.Discovery());
+    EXPECT_TRUE(d.library.loaded);
+    EXPECT_EQ(d.library.file, kFakes / "Standard" / "libDeviceInfo.so");
+    ASSERT_EQ(d.models.size(), 2u);
+    EXPECT_TRUE(d.models[0].Supported());
+    EXPECT_FALSE(d.models[1].Supported());
+    EXPECT_EQ(NoDriveReason(d), "");
+
+    const struct {
+        char letter;
+        bool deviceDrive;
+        std::string reason;
+    } expected[] = {
+        {'E', true, "a drive of the device, model KR512 (VID_1D6B, PID_0104)"},
+        {'F', false, "no supported model matches its vendor and product numbers"},
+        {'G', false, "not eligible: the device library marks it neither USB nor removable"},
+        {'H', true, "a drive of the device, model KR512 (VID_1D6B, PID_0104)"},
+        {'I', false, "model OLD (VID_1D6B, PID_0105) does not support private folders"},
+        {'Z', false, "no supported model matches its vendor and product numbers"},
+    };
+    ASSERT_EQ(d.volumes.size(), std::size(expected));
+    for (std::size_t i = 0; i < d.volumes.size(); ++i) {
+        EXPECT_EQ(d.volumes[i].letter, expected[i].letter);
+        EXPECT_EQ(d.volumes[i].deviceDrive, expected[i].deviceDrive) << expected[i].letter;
+        EXPECT_EQ(d.volumes[i].reason, expected[i].reason) << expected[i].letter;
+        EXPECT_EQ(d.volumes[i].folder, (std::string{expected[i].letter, ':', '\\'}));
+    }
+    EXPECT_EQ(d.volumes[2].eligible, false);
+    EXPECT_EQ(d.volumes[1].deviceId, "USB\\VID_ABCD&PID_12EF\\LOWER"); // as compared
+}
+
+// The reason names the first thing that kept discovery from finding a drive.
+TEST(DiscoveryDiagnosis, NoDriveReasonNamesTheFirstObstacle) {
+    const lunavio_test::SimulatedMachine noOtherVolumes;
+    const std::string absent = (noOtherVolumes.Root() / "absent.reg").string();
+    const struct {
+        const char* scenario;
+        std::optional<std::string> registry; // nullopt: no model list file at all
+        std::string reason;
+        std::string libraryError;
+    } cases[] = {
+        {"NoSuchFolder", ZembarKey() + kModelA, "The device library could not be loaded",
+         "libDeviceInfo.so"},
+        {"LacksIsDevExist2", ZembarKey() + kModelA, "The device library could not be loaded",
+         "lacks the entry point _IsDevExist2"},
+        {"Standard", std::nullopt, "No model list was found (looked for " + absent + ")", ""},
+        {"Standard", ZembarKey() + ModelKey("OLD", 0, 0x1D6B, 0x0104),
+         "names no model that supports private folders", ""},
+        {"Standard", "", "names no model that supports private folders", ""},
+        {"SecondCallFails", ZembarKey() + kModelA, "The device library could not list the drives",
+         ""},
+        {"Standard", ZembarKey() + ModelKey("KR900", 1, 0x9999, 0x9999),
+         "No supported disk is among the mounted volumes", ""},
+    };
+    for (const auto& c : cases) {
+        std::optional<RegistryFile> registry;
+        if (c.registry) {
+            registry.emplace(*c.registry);
+        } else {
+            ::setenv("LUNAVIO_REGISTRY", absent.c_str(), 1);
+        }
+        FakeDevice device(c.scenario);
+        device.Discover();
+        const DiscoveryDiagnosis d = DiagnoseDiscovery(device.Discovery());
+        const std::string reason = NoDriveReason(d);
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+        EXPECT_TRUE(reason.ends_with("; run \"private-folders drives\" for details.")) << reason;
+        EXPECT_NE(d.library.error.find(c.libraryError), std::string::npos) << d.library.error;
+        EXPECT_EQ(d.library.loaded, c.libraryError.empty()) << c.scenario;
+        ::unsetenv("LUNAVIO_REGISTRY");
+    }
+}
 
 } // namespace

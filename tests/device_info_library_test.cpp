@@ -14,7 +14,7 @@ using lunavio_test::SimulatedMachine;
 class DeviceInfoLibrary : public testing::Test {
 protected:
     void SetUp() override {
-        library_ = platform::Library::Load("DeviceInfo", {platform::ProgramFolder()},
+        library_ = platform::Library::Load("DeviceInfo", {platform::LibraryFolder()},
                                            platform::SystemSearch::No);
         ASSERT_TRUE(library_);
         prepare_ = reinterpret_cast<PrepareDevInfoFn>(library_->Symbol("_PrepareDevInfo"));

@@ -4,22 +4,30 @@
 #include "FrmManage/Pictures.h"
 #include "OffscreenPlatform.h"
 #include "platform/MessageBox.h"
+#include "platform/qt/QtMessageBox.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <memory>
@@ -235,29 +243,90 @@ TEST_F(WindowTest, PasswordBoxTakesOnlyDigits) {
     }
 }
 
-TEST_F(WindowTest, LeavingAnIncompletePasswordIsRefusedUntilEscape) {
+// Real message boxes, each answered with Return as soon as it is the active modal window;
+// their texts in the order shown.
+class AnsweredBoxes {
+public:
+    AnsweredBoxes() : previous_(platform::SetMessageBoxHandler({})) {
+        platform::InstallQtMessageBoxes([]() -> QWidget* { return FrmEditProtect; });
+        answerer_.setInterval(10);
+        QObject::connect(&answerer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts.push_back(box->text());
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        answerer_.start();
+    }
+    ~AnsweredBoxes() { platform::SetMessageBoxHandler(previous_); }
+    AnsweredBoxes(const AnsweredBoxes&) = delete;
+    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
+
+    std::vector<QString> texts;
+
+private:
+    platform::MessageBoxHandler previous_;
+    QTimer answerer_;
+};
+
+TEST_F(WindowTest, ARefusedLeaveSwallowsWhatCausedItAndEscapeRestoresTheEnteredText) {
+    w.ListView1->AppendFolderRow(Row(u"MUSIC", -1));
+    w.ListView1->FinishAppending();
+    w.ComboBox1->addItem("MEDIA (E:\\)");
+    QSignalSpy saves(w.BitBtn4, &QPushButton::clicked);
+    QSignalSpy exits(w.BitBtn3, &QPushButton::clicked);
+    QSignalSpy listClicks(w.ListView1, &TListView::Clicked);
+    ShowActive();
+    struct Case {
+        const char* leave;
+        std::function<void()> act;
+    } cases[] = {
+        {"Tab", [this] { QTest::keyClick(w.MaskEdit1, Qt::Key_Tab); }},
+        {"click on Save", [this] { QTest::mouseClick(w.BitBtn4, Qt::LeftButton); }},
+        {"click on Exit", [this] { QTest::mouseClick(w.BitBtn3, Qt::LeftButton); }},
+        {"click on a row", [this] { ClickRow(0); }},
+        {"click on the selector",
+         [this] { QTest::mouseClick(w.ComboBox1->lineEdit(), Qt::LeftButton); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.leave);
+        AnsweredBoxes boxes;
+        w.MaskEdit1->SetPasswordText("2580");
+        w.MaskEdit1->setFocus();
+        w.MaskEdit1->end(false);
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
+        ASSERT_EQ(w.MaskEdit1->EditText(), "25  ");
+
+        c.act();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.empty(); }));
+        ShowActive(); // as the window manager does when the box is gone
+        EXPECT_EQ(boxes.texts[0], "Invalid input value.  Use escape key to abandon changes");
+        EXPECT_EQ(Focused(), w.MaskEdit1);
+        EXPECT_EQ(saves.count() + exits.count() + listClicks.count(), 0);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.ListView1->SelectedRow(), -1);
+
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Escape);
+        EXPECT_EQ(w.MaskEdit1->EditText(), "2580");
+        QTest::keyClick(w.MaskEdit1, Qt::Key_Tab);
+        QApplication::processEvents();
+        EXPECT_EQ(boxes.texts.size(), 1u);
+        EXPECT_NE(Focused(), w.MaskEdit1);
+    }
+}
+
+TEST_F(WindowTest, ARefusedLeaveShowsTheInputCheckAsTheToolkitsOwnError) {
     w.MaskEdit1->SetPasswordText("0417");
     ShowActive();
     w.MaskEdit1->setFocus();
     w.MaskEdit1->end(false);
     QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
-    QTest::keyClick(w.MaskEdit1, Qt::Key_Backspace);
-    ASSERT_EQ(w.MaskEdit1->EditText(), "04  ");
-
     QTest::keyClick(w.MaskEdit1, Qt::Key_Tab);
-    QTRY_COMPARE(recorder_.boxes.size(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !recorder_.boxes.empty(); }));
     EXPECT_EQ(recorder_.boxes[0].text, "Invalid input value.  Use escape key to abandon changes");
     EXPECT_EQ(recorder_.boxes[0].title, kProgramTitle);
     EXPECT_EQ(recorder_.boxes[0].kind, platform::BoxKind::Error);
-    EXPECT_EQ(Focused(), w.MaskEdit1);
-
-    QTest::keyClick(w.MaskEdit1, Qt::Key_Escape);
-    EXPECT_EQ(w.MaskEdit1->EditText(), "0417");
-    EXPECT_TRUE(w.isVisible());
-    QTest::keyClick(w.MaskEdit1, Qt::Key_Tab);
-    QApplication::processEvents();
-    EXPECT_EQ(recorder_.boxes.size(), 1u);
-    EXPECT_NE(Focused(), w.MaskEdit1);
 }
 
 TEST_F(WindowTest, PasswordSetFromCodeOrLeftUnchangedIsNotValidated) {
@@ -303,6 +372,110 @@ TEST_F(WindowTest, ClickInTheListEnablesTheFittingMarkButton) {
     EXPECT_EQ(w.ListView1->SelectedRow(), -1);
     EXPECT_FALSE(w.BitBtn1->isEnabled());
     EXPECT_FALSE(w.BitBtn2->isEnabled());
+}
+
+TEST_F(WindowTest, TheListsMenuOffersTheMarkingAClickWouldAndLeavesTheButtonsAlone) {
+    w.ListView1->AppendFolderRow(Row(u"PRIVATE", 2));
+    w.ListView1->AppendFolderRow(Row(u"PUBLIC", -1));
+    w.ListView1->AppendFolderRow(Row(u"A_NAME_OF_19_UNITS_", -1, true));
+    w.ListView1->FinishAppending();
+    ShowActive();
+    w.ListView1->setFocus();
+    const std::function<void(int)> openers[] = {
+        [this](int row) {
+            // The window system follows a right press with a menu request.
+            const QPoint at = w.ListView1->visualRect(w.ListView1->model()->index(row, 0)).center();
+            QTest::mouseClick(w.ListView1->viewport(), Qt::RightButton, {}, at);
+            QContextMenuEvent request(QContextMenuEvent::Mouse, at,
+                                      w.ListView1->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(w.ListView1->viewport(), &request);
+        },
+        [this](int row) {
+            w.ListView1->setCurrentIndex(w.ListView1->model()->index(row, 0));
+            QTest::keyClick(w.ListView1, Qt::Key_Menu);
+        },
+        [this](int row) {
+            w.ListView1->setCurrentIndex(w.ListView1->model()->index(row, 0));
+            QTest::keyClick(w.ListView1, Qt::Key_F10, Qt::ShiftModifier);
+        },
+    };
+    struct Case {
+        int row;
+        bool markPrivate;
+        bool markPublic;
+    } cases[] = {{0, false, true}, {1, true, false}, {2, false, false}};
+    for (const auto& open : openers) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.row);
+            open(c.row);
+            ASSERT_TRUE(QTest::qWaitFor([this] { return w.PopupMenu1->isVisible(); }));
+            EXPECT_EQ(w.ListView1->SelectedRow(), c.row);
+            EXPECT_EQ(w.MarkAsPrivate1->isEnabled(), c.markPrivate);
+            EXPECT_EQ(w.MarkAsPublic1->isEnabled(), c.markPublic);
+            EXPECT_FALSE(w.BitBtn1->isEnabled());
+            EXPECT_FALSE(w.BitBtn2->isEnabled());
+            QTest::keyClick(w.PopupMenu1, Qt::Key_Escape);
+            ASSERT_TRUE(QTest::qWaitFor([this] { return !w.PopupMenu1->isVisible(); }));
+        }
+    }
+
+    // The menu's items are the buttons' handlers.
+    ClickRow(1);
+    w.ListView1->setFocus();
+    QTest::keyClick(w.ListView1, Qt::Key_Menu);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return w.PopupMenu1->isVisible(); }));
+    QTest::keyClick(w.PopupMenu1, Qt::Key_Down);
+    QTest::keyClick(w.PopupMenu1, Qt::Key_Return);
+    EXPECT_TRUE(w.ListView1->Row(1).IsPrivate());
+    EXPECT_EQ(w.ListView1->SelectedRow(), -1);
+    EXPECT_FALSE(w.BitBtn1->isEnabled());
+    w.ListView1->setCurrentIndex(w.ListView1->model()->index(0, 0));
+    QTest::keyClick(w.ListView1, Qt::Key_Menu);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return w.PopupMenu1->isVisible(); }));
+    w.MarkAsPublic1->trigger();
+    EXPECT_FALSE(w.ListView1->Row(0).IsPrivate());
+    EXPECT_EQ(w.ListView1->SelectedRow(), 0);
+}
+
+TEST_F(WindowTest, CellsReadInFullOrShowTheirWholeTextAsTooltip) {
+    const std::u16string longName = u"Holiday Videos 2024 Summer in the mountains";
+    w.ListView1->AppendFolderRow(Row(longName, -1, true));
+    w.ListView1->AppendFolderRow(Row(u"MUSIC", -1));
+    w.ListView1->FinishAppending();
+    ShowActive();
+    // The tooltip a cell shows when the pointer rests on it; empty when none.
+    const auto tooltipAt = [this](int row, int column) {
+        QToolTip::hideText();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        const QRect cell = w.ListView1->visualRect(w.ListView1->model()->index(row, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(),
+                        w.ListView1->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(w.ListView1->viewport(), &help);
+        return (QToolTip::isVisible() ? QToolTip::text() : QString()).toStdString();
+    };
+    EXPECT_EQ(tooltipAt(0, 0), QString::fromStdU16String(longName).toStdString());
+    EXPECT_EQ(tooltipAt(0, 2), "")
+        << "\"Name too long\" is cut at " << QFontInfo(w.font()).family().toStdString();
+    EXPECT_EQ(tooltipAt(1, 0), "");
+    EXPECT_EQ(tooltipAt(1, 1), "");
+
+    // The drive selector shows a label it cuts as its tooltip.
+    const QString longLabel = QStringLiteral("PHOTOS AND VIDEOS OF 2024 (E:\\)");
+    w.ComboBox1->addItem(longLabel);
+    w.ComboBox1->addItem(QStringLiteral("MEDIA (F:\\)"));
+    const auto selectorTooltip = [this] {
+        QToolTip::hideText();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }));
+        QLineEdit* shown = w.ComboBox1->lineEdit();
+        QHelpEvent help(QEvent::ToolTip, shown->rect().center(),
+                        shown->mapToGlobal(shown->rect().center()));
+        QApplication::sendEvent(shown, &help);
+        return (QToolTip::isVisible() ? QToolTip::text() : QString()).toStdString();
+    };
+    w.ComboBox1->setCurrentIndex(0);
+    EXPECT_EQ(selectorTooltip(), longLabel.toStdString());
+    w.ComboBox1->setCurrentIndex(1);
+    EXPECT_EQ(selectorTooltip(), "");
 }
 
 TEST_F(WindowTest, PadlockStateIsShownAndChangesWithTheRow) {

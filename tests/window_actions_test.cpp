@@ -450,11 +450,8 @@ TEST_F(WindowActionsTest, SaveChecksTheDriveAndThePasswordFirst) {
     }
 }
 
-constexpr const char* kSaveFailed = "Could not save to MEDIA (E:\\). The drive may be "
-                                    "write-protected or removed; its settings were not changed.";
-
 std::string SaveFailedBecause(const std::string& cause) {
-    return std::string(kSaveFailed) + "\n\n" + cause;
+    return "Could not save to MEDIA (E:\\). " + cause + " Its settings were not changed.";
 }
 
 TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysWhy) {
@@ -690,6 +687,32 @@ TEST_F(WindowActionsTest, AWindowOpenedWithoutDrivesRecordsTheVersionBeforeListi
     EXPECT_EQ(w.ComboBox1->currentIndex(), 0);
     EXPECT_EQ(Listed(), (std::vector<std::u16string>{u"ALPHA", u"BETA", u"GAMMA"}));
     EXPECT_FALSE(VolumeIsFat); // only the start-up sets it
+}
+
+TEST_F(WindowActionsTest, TheNoDriveStateSaysWhyAndNamesTheCommandForDetails) {
+    const auto why = [this] {
+        EXPECT_EQ(w.ComboBox1->currentText(), " --- No avaliable drive ---");
+        EXPECT_EQ(w.ComboBox1->accessibleDescription(), w.ComboBox1->toolTip());
+        return w.ComboBox1->toolTip().toStdString();
+    };
+    PlugDrives({"E\te\tUSB\\VID_9999&PID_9999\\1\n"});
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No supported disk is among the mounted volumes; run \"private-folders "
+                     "drives\" for details.");
+
+    const QString registry = machineRoot + "/hkcu.reg";
+    QFile::rename(registry, registry + ".away");
+    ASSERT_EQ(BuildDriveTable(), 0);
+    SetNoDriveState(w);
+    EXPECT_EQ(why(), "No model list was found (looked for " + registry.toStdString() +
+                         "); run \"private-folders drives\" for details.");
+
+    QFile::rename(registry + ".away", registry);
+    PlugDrives({kDriveE});
+    Notify();
+    EXPECT_TRUE(w.ComboBox1->toolTip().isEmpty());
+    EXPECT_TRUE(w.ComboBox1->accessibleDescription().isEmpty());
 }
 
 TEST_F(WindowActionsTest, TypedSelectorTextChoosesTheEntryOfExactlyThatTextWithoutAMessage) {

@@ -1,5 +1,6 @@
-// The program as a user meets it: started on a copy of the demo device under an X server,
-// driven with real mouse clicks and keys through xdotool.
+// The program as a user meets it: started on a copy of the demo device under an X server with
+// a window manager, driven with real mouse clicks and keys through xdotool. LUNAVIO_PROGRAM
+// names the program to run when it is not the one beside this test, e.g. an installed one.
 
 #include "ProtectionFileFixtures.h"
 
@@ -31,6 +32,12 @@ using lunavio_test::ReadBytes;
 
 using lunavio_test::ProtectionFileBytes;
 
+QString Program() {
+    const QString named = qEnvironmentVariable("LUNAVIO_PROGRAM");
+    return named.isEmpty() ? QCoreApplication::applicationDirPath() + "/private-folder-setup"
+                           : named;
+}
+
 bool CopyTree(const QString& from, const QString& to) {
     QDir().mkpath(to);
     const QDir source(from);
@@ -45,17 +52,22 @@ bool CopyTree(const QString& from, const QString& to) {
     return true;
 }
 
-// Runs xdotool with args; its standard output, or nullopt when it failed or timed out.
-std::optional<QString> Xdo(const QStringList& args, int timeoutMs = 10000) {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), args);
-    if (!xdotool.waitForFinished(timeoutMs) || xdotool.exitStatus() != QProcess::NormalExit ||
-        xdotool.exitCode() != 0) {
-        xdotool.kill();
-        xdotool.waitForFinished();
+// Runs program with args; its standard output, or nullopt when it failed or timed out.
+std::optional<QString> RunTool(const QString& program, const QStringList& args,
+                               int timeoutMs = 10000) {
+    QProcess process;
+    process.start(program, args);
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished();
         return std::nullopt;
     }
-    return QString::fromLocal8Bit(xdotool.readAllStandardOutput()).trimmed();
+    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+}
+
+std::optional<QString> Xdo(const QStringList& args, int timeoutMs = 10000) {
+    return RunTool(QStringLiteral("xdotool"), args, timeoutMs);
 }
 
 // The visible windows whose title is exactly title.
@@ -103,8 +115,7 @@ protected:
         environment.insert("QT_QPA_PLATFORM", "xcb");
         program_.setProcessEnvironment(environment);
         program_.setProcessChannelMode(QProcess::ForwardedChannels);
-        program_.start(QCoreApplication::applicationDirPath() + "/private-folder-setup",
-                       Arguments());
+        program_.start(Program(), Arguments());
         ASSERT_TRUE(program_.waitForStarted(kWaitMs));
         const auto window = AwaitWindow(kCaption);
         ASSERT_TRUE(window) << "the window did not appear";
@@ -119,8 +130,11 @@ protected:
     // Controls by their layout position, clicked at their centre.
     void ClickSave() { Click(331 + 37, 367 + 12); }
     void ClickExit() { Click(443 + 37, 367 + 12); }
+    void ClickPassword() { Click(177 + 30, 311 + 10); }
+    // Below the demo drive's four rows: focuses the list and selects nothing.
+    void ClickListBelowTheRows() { Click(43 + 100, 56 + 236 - 8); }
 
-    // Keys go to the window under the pointer (no window manager runs).
+    // Keys go to the focused window; the pointer rests on window meanwhile.
     void Keys(const QString& window, const QStringList& keys) {
         ASSERT_TRUE(Xdo(QStringList{"mousemove", "--window", window, "20", "20"} + keys));
     }
@@ -163,6 +177,21 @@ protected:
         return device_ + "/drives/" + drive + '/' + file;
     }
 
+    // Those of names (ASCII) that are folders of drive E, in the order the list shows them:
+    // the root's own order.
+    std::vector<std::u16string> FoldersOfE(const std::set<std::string>& names) const {
+        std::vector<std::u16string> folders;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(DrivePath("E", "").toStdString())) {
+            const std::string name = entry.path().filename().string();
+            if (entry.is_directory() && names.count(name)) {
+                folders.push_back(std::u16string(name.begin(), name.end()));
+            }
+        }
+        EXPECT_EQ(folders.size(), names.size());
+        return folders;
+    }
+
     QTemporaryDir work_;
     QString device_;
     QProcess program_;
@@ -184,24 +213,98 @@ TEST_F(EndToEndTest, MarkingAFolderAndSavingWritesTheFileTheTelevisionReads) {
               << "1";
     }
     ASSERT_TRUE(Xdo(sweep, kWaitMs));
-    Click(177 + 30, 311 + 10);
+    ClickPassword();
     Keys(window_, {"key", "Home", "type", "1357"});
     ClickSave();
     ConfirmBox("Lunavio Utility");
     ASSERT_TRUE(ExitProgram());
 
-    // The private folders in the order the list shows them: the root's own order.
-    std::vector<std::u16string> privateFolders;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(DrivePath("E", "").toStdString())) {
-        const std::string name = entry.path().filename().string();
-        if (entry.is_directory() && (name == "PHOTOS" || name == "Movies" || name == "MUSIC")) {
-            privateFolders.push_back(std::u16string(name.begin(), name.end())); // ASCII
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+              ProtectionFileBytes(FoldersOfE({"PHOTOS", "Movies", "MUSIC"}), 0x1357, 3));
+}
+
+TEST_F(EndToEndTest, IsAnOrdinaryTopLevelWindowOfFixedSizeWithOnlyACloseBox) {
+    const auto properties = RunTool("xprop", {"-id", window_});
+    ASSERT_TRUE(properties);
+    EXPECT_TRUE(properties->contains(
+        QRegularExpression("_NET_WM_WINDOW_TYPE\\(ATOM\\) = _NET_WM_WINDOW_TYPE_(NORMAL|DIALOG)")))
+        << properties->toStdString();
+    EXPECT_FALSE(properties->contains("_NET_WM_STATE_SKIP_TASKBAR"));
+    EXPECT_FALSE(properties->contains("_NET_WM_STATE_SKIP_PAGER"));
+    EXPECT_FALSE(properties->contains("WM_TRANSIENT_FOR"));
+    EXPECT_TRUE(properties->contains("program specified minimum size: 565 by 404"));
+    EXPECT_TRUE(properties->contains("program specified maximum size: 565 by 404"));
+    EXPECT_TRUE(properties->contains("WM_NAME(UTF8_STRING) = \"" + kCaption + '"'));
+
+    // The frame offers moving and closing, neither minimising nor maximising.
+    const QRegularExpressionMatch motif =
+        QRegularExpression("_MOTIF_WM_HINTS\\(_MOTIF_WM_HINTS\\) = (0x[0-9a-f]+), (0x[0-9a-f]+), "
+                           "(0x[0-9a-f]+)")
+            .match(*properties);
+    ASSERT_TRUE(motif.hasMatch());
+    const unsigned functions = motif.captured(2).toUInt(nullptr, 16);
+    const unsigned decorations = motif.captured(3).toUInt(nullptr, 16);
+    constexpr unsigned kFunctionMinimize = 0x8, kFunctionMaximize = 0x10, kFunctionClose = 0x20;
+    constexpr unsigned kDecorMinimize = 0x20, kDecorMaximize = 0x40;
+    EXPECT_EQ(functions & (kFunctionMinimize | kFunctionMaximize), 0u);
+    EXPECT_NE(functions & kFunctionClose, 0u);
+    EXPECT_EQ(decorations & (kDecorMinimize | kDecorMaximize), 0u);
+
+    const auto geometry = RunTool("xwininfo", {"-id", window_});
+    ASSERT_TRUE(geometry);
+    EXPECT_TRUE(geometry->contains("Width: 565") && geometry->contains("Height: 404"))
+        << geometry->toStdString();
+    EXPECT_TRUE(ExitProgram());
+}
+
+TEST_F(EndToEndTest, ARefusedLeaveSwallowsTheClickAndEscapeBringsBackTheStoredPassword) {
+    ClickPassword();
+    Keys(window_, {"key", "End", "BackSpace", "BackSpace"}); // "2580" becomes "25"
+    ClickSave();                                             // press and release at once
+    ConfirmBox("Private folder setup");
+    EXPECT_FALSE(AwaitWindow("Lunavio Utility", window_, 1000)) << "Save ran";
+
+    Keys(window_, {"key", "Escape"});
+    ClickSave();
+    ConfirmBox("Lunavio Utility");
+    ASSERT_TRUE(ExitProgram());
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+              ProtectionFileBytes(FoldersOfE({"PHOTOS", "Movies"}), 0x2580, 3));
+}
+
+TEST_F(EndToEndTest, TheFolderListsMenuMarksFromTheKeyboard) {
+    ClickListBelowTheRows();
+    // The first key only makes a row current. The last row, MUSIC, is public: its menu's
+    // first enabled item is "Mark as Private".
+    Keys(window_, {"key", "Home", "End", "Menu", "Down", "Return"});
+    // The second row, Movies, is private: "Mark as Public" is the only enabled item.
+    Keys(window_, {"key", "Home", "Down", "shift+F10", "Down", "Return"});
+    ClickSave();
+    ConfirmBox("Lunavio Utility");
+    ASSERT_TRUE(ExitProgram());
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+              ProtectionFileBytes(FoldersOfE({"PHOTOS", "MUSIC"}), 0x2580, 3));
+}
+
+// The program's own libraries come from its own tree (the build folder, or the tree it was
+// installed into), not from wherever else a copy lies.
+TEST_F(EndToEndTest, TheProgramRunsOnTheLibrariesOfItsOwnTree) {
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(program_.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    std::set<QString> mapped;
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        const QString file = QString::fromLocal8Bit(line.mid(line.indexOf('/')));
+        if (file.endsWith("/liblunavio_platform.so") || file.endsWith("/libDeviceInfo.so")) {
+            mapped.insert(file);
         }
     }
-    ASSERT_EQ(privateFolders.size(), 3u);
-    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
-              ProtectionFileBytes(privateFolders, 0x1357, 3));
+    const QString tree = QFileInfo(QFileInfo(Program()).canonicalPath()).path() + '/';
+    ASSERT_EQ(mapped.size(), 2u) << "the platform and the device library, each once";
+    for (const QString& file : mapped) {
+        EXPECT_TRUE(file.startsWith(tree))
+            << file.toStdString() << " lies outside " << tree.toStdString();
+    }
+    EXPECT_TRUE(ExitProgram());
 }
 
 TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrives) {
@@ -240,8 +343,8 @@ TEST_F(EndToEndWithArgumentsTest, TheProgramIgnoresItsCommandLine) {
 
 } // namespace
 
-// A private X server for the whole run. -displayfd lets the server pick a free display and
-// tell it, so runs side by side never share or race for one.
+// A private X server with a window manager for the whole run. -displayfd lets the server pick
+// a free display and tell it, so runs side by side never share or race for one.
 class XServer : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -258,14 +361,31 @@ public:
         }
         ASSERT_TRUE(display.contains('\n')) << "Xvfb named no display";
         qputenv("DISPLAY", ":" + display.trimmed());
+
+        manager_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        manager_.start(QStringLiteral("openbox"), {});
+        ASSERT_TRUE(manager_.waitForStarted(kWaitMs)) << "openbox did not start";
+        // A window manager announces itself on the root window once it manages the screen.
+        const QDeadlineTimer managing(kWaitMs);
+        while (
+            !RunTool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).value_or("").contains('#') &&
+            !managing.hasExpired()) {
+            ASSERT_EQ(manager_.state(), QProcess::Running)
+                << "openbox ended with " << manager_.exitCode();
+            QThread::msleep(50);
+        }
+        ASSERT_FALSE(managing.hasExpired()) << "openbox manages no screen";
     }
     void TearDown() override {
+        manager_.terminate();
+        manager_.waitForFinished(kWaitMs);
         server_.terminate();
         server_.waitForFinished(kWaitMs);
     }
 
 private:
     QProcess server_;
+    QProcess manager_;
 };
 
 int main(int argc, char* argv[]) {

@@ -66,10 +66,17 @@ std::filesystem::path Library::File() const {
     return map->l_name;
 }
 
-std::filesystem::path ProgramFolder() {
+std::filesystem::path LibraryFolder() {
+    // This function's own address names the file that holds the platform library, wherever the
+    // dynamic loader found it through the program's RUNPATH.
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&LibraryFolder), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return {};
+    }
     std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : program.parent_path();
+    const auto file = std::filesystem::absolute(info.dli_fname, error);
+    return error ? std::filesystem::path() : file.parent_path();
 }
 
 } // namespace platform

@@ -1,10 +1,10 @@
 #include "platform/Files.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/windows/ErrorText.h"
 #include "platform/windows/UniqueHandle.h"
 
 #include <atomic>
-#include <cctype>
 #include <string>
 
 namespace platform {
@@ -51,23 +51,8 @@ FileFault FaultOf(DWORD error) {
     }
 }
 
-// The system's text for an error, without the full stop and line break it ends with.
-std::string Describe(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string described(text != nullptr ? text : "", length);
-    ::LocalFree(text);
-    while (!described.empty() && (described.back() == '.' ||
-                                  std::isspace(static_cast<unsigned char>(described.back())))) {
-        described.pop_back();
-    }
-    return described;
-}
-
 ReplaceResult Failure(ReplaceStep step, DWORD error) {
-    return {ReplaceError{step, FaultOf(error), Describe(error)}};
+    return {ReplaceError{step, FaultOf(error), windows_detail::ErrorText(error)}};
 }
 
 // The error of a system call made as the given step: the injected one, else the system's

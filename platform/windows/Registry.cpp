@@ -72,4 +72,9 @@ std::optional<std::uint32_t> RegistryKey::QueryDword(std::string_view name) cons
     return value;
 }
 
+RegistrySource CurrentUserRegistrySource() {
+    const std::string key = "HKEY_CURRENT_USER\\SOFTWARE\\Zembar";
+    return {key, {key}};
+}
+
 } // namespace platform
