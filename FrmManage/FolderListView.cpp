@@ -31,17 +31,17 @@ QPixmap StateAndFolder(const QPixmap& state, const QPixmap& folder) {
     return both;
 }
 
-QString FromUtf16(const std::u16string& text) {
+QString FromUtf16(std::u16string_view text) {
     return QString(reinterpret_cast<const QChar*>(text.data()),
                    static_cast<qsizetype>(text.size()));
 }
 
 // What a screen reader says for a row: its name, whether it is private, its date and the
 // remark.
-QString RowSummary(const FolderRow& row) {
+QString RowSummary(const FolderRowView& row) {
     QString summary = FromUtf16(row.name) +
                       (row.IsPrivate() ? QStringLiteral(", private") : QStringLiteral(", public")) +
-                      QStringLiteral(", modified ") + QString::fromLocal8Bit(row.modified);
+                      QStringLiteral(", modified ") + QString::fromLocal8Bit(row.Modified());
     if (row.nameTooLong) {
         summary += QStringLiteral(", Name too long");
     }
@@ -67,8 +67,8 @@ FolderListModel::FolderListModel(const QPixmap& folder, const QPixmap& padlock, 
     : QAbstractTableModel(parent), publicPicture_(StateAndFolder(Blank(padlock.size()), folder)),
       privatePicture_(StateAndFolder(padlock, folder)) {}
 
-void FolderListModel::Append(FolderRow row) {
-    rows_.push_back(std::move(row));
+void FolderListModel::Append(const FolderRow& row) {
+    rows_.Append(row);
 }
 
 void FolderListModel::Publish() {
@@ -83,13 +83,13 @@ void FolderListModel::Publish() {
 
 void FolderListModel::Clear() {
     beginResetModel();
-    rows_.clear();
+    rows_.Clear();
     published_ = 0;
     endResetModel();
 }
 
 void FolderListModel::SetStateIndex(int index, int stateIndex) {
-    rows_.at(static_cast<std::size_t>(index)).stateIndex = stateIndex;
+    rows_.SetStateIndex(static_cast<std::size_t>(index), stateIndex);
     if (index < published_) {
         emit dataChanged(this->index(index, kName), this->index(index, kName),
                          {Qt::DecorationRole, Qt::AccessibleTextRole});
@@ -108,7 +108,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= published_) {
         return {};
     }
-    const FolderRow& row = Row(index.row());
+    const FolderRowView row = Row(index.row());
     switch (role) {
     case Qt::AccessibleTextRole:
         if (index.column() == kName) {
@@ -120,7 +120,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
         case kName:
             return FromUtf16(row.name);
         case kModified:
-            return QString::fromLocal8Bit(row.modified);
+            return QString::fromLatin1(row.Modified());
         case kMore:
             return row.nameTooLong ? QStringLiteral("Name too long") : QString();
         default:
@@ -180,12 +180,12 @@ TListView::TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* par
     header()->resizeSection(kMore, 75);
 }
 
-void TListView::AppendFolderRow(FolderRow row) {
+void TListView::AppendFolderRow(const FolderRow& row) {
     if (model_->rowCount() == model_->Count()) {
         // The first buffered row: make sure the rows show even if no one finishes the listing.
         QMetaObject::invokeMethod(model_, &FolderListModel::Publish, Qt::QueuedConnection);
     }
-    model_->Append(std::move(row));
+    model_->Append(row);
 }
 
 void TListView::FinishAppending() {

@@ -4,13 +4,12 @@
 // a private row. A cell whose text is cut shows it in full as its tooltip; the name cell
 // tells assistive technology the whole row.
 
-#include "FrmManage/FolderListing.h"
+#include "FrmManage/FolderRows.h"
+#include "FrmManage/ProtectionRules.h"
 
 #include <QAbstractTableModel>
 #include <QPixmap>
 #include <QTreeView>
-#include <span>
-#include <vector>
 
 // Rows in the order appended. Appending only buffers; Publish() shows all buffered rows in
 // one insertion, so listing a large root costs one model signal, not one per row.
@@ -20,14 +19,14 @@ class FolderListModel : public QAbstractTableModel {
 public:
     FolderListModel(const QPixmap& folder, const QPixmap& padlock, QObject* parent);
 
-    void Append(FolderRow row);
+    void Append(const FolderRow& row);
     void Publish();
     void Clear();
 
     // All rows, published or still buffered.
-    int Count() const { return static_cast<int>(rows_.size()); }
-    const FolderRow& Row(int index) const { return rows_.at(static_cast<std::size_t>(index)); }
-    std::span<const FolderRow> Rows() const { return rows_; }
+    int Count() const { return static_cast<int>(rows_.Size()); }
+    // Valid until the rows are cleared.
+    FolderRowView Row(int index) const { return rows_.Row(static_cast<std::size_t>(index)); }
     void SetStateIndex(int index, int stateIndex);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -36,7 +35,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    std::vector<FolderRow> rows_;
+    FolderRows rows_;
     int published_ = 0;
     QPixmap publicPicture_;  // room for the state picture, then the folder
     QPixmap privatePicture_; // the padlock, then the folder
@@ -49,12 +48,15 @@ public:
     TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent);
 
     // Buffered; shown by FinishAppending() or, at the latest, when the event loop next runs.
-    void AppendFolderRow(FolderRow row) override;
+    void AppendFolderRow(const FolderRow& row) override;
     void FinishAppending();
 
     int RowCount() const { return model_->Count(); }
-    const FolderRow& Row(int index) const { return model_->Row(index); }
-    std::span<const FolderRow> Rows() const { return model_->Rows(); }
+    FolderRowView Row(int index) const { return model_->Row(index); }
+    // The rows as the shared marking and saving rules take them.
+    FolderRowAt RowAt() const {
+        return [this](std::size_t i) { return Row(static_cast<int>(i)); };
+    }
     // The selected row's index, or -1.
     int SelectedRow() const;
     void SetStateIndex(int index, int stateIndex) { model_->SetStateIndex(index, stateIndex); }

@@ -35,30 +35,18 @@ bool IsShortNameSeparator(char16_t unit) {
 
 // On FAT a short name written in one case lives as its upper-case 8.3 entry, the name the
 // television sees; so such a name is stored upper-case.
-std::u16string StoredName(std::u16string_view name) {
-    std::u16string stored(name);
+void StoreName(std::u16string_view name, std::u16string& stored) {
+    stored.assign(name);
     if (!VolumeIsFat || !IsShortName(name))
-        return stored;
+        return;
     const auto isLower = [](char16_t unit) { return unit >= u'a' && unit <= u'z'; };
     const auto isUpper = [](char16_t unit) { return unit >= u'A' && unit <= u'Z'; };
     const bool hasLower = std::any_of(name.begin(), name.end(), isLower);
     if (hasLower && std::any_of(name.begin(), name.end(), isUpper))
-        return stored;
+        return;
     for (char16_t& unit : stored) {
         unit = platform::AsciiUpper(unit);
     }
-    return stored;
-}
-
-std::string ModifiedText(const std::optional<platform::SystemTime>& lastWrite) {
-    if (!lastWrite || lastWrite->year == 0 || lastWrite->month < 1 || lastWrite->month > 12) {
-        return "(Unknown)";
-    }
-    const platform::SystemTime& t = *lastWrite;
-    char text[48];
-    std::snprintf(text, sizeof text, "%s.%d,%d %02d:%02d:%02d", kMonths[t.month - 1], t.day, t.year,
-                  t.hour, t.minute, t.second);
-    return text;
 }
 
 // The folder part of a slot ("MUSIC" of "E:\MUSIC"), never read past the slot's end even
@@ -91,30 +79,38 @@ private:
     std::size_t count_ = 0;
 };
 
-void AppendRow(const PrivateFolderNames& privateNames, FolderRowSink& list,
-               std::u16string_view name, const std::optional<platform::SystemTime>& lastWrite) {
-    FolderRow row;
-    row.name = std::u16string(name);
-    row.modified = ModifiedText(lastWrite);
-    row.nameTooLong = name.size() >= kNameTooLongUnits;
-    row.storedName = StoredName(name);
-    if (privateNames.Contains(row.storedName))
-        row.stateIndex = kPrivateStateIndex;
-    list.AppendFolderRow(std::move(row));
-}
+// Makes the rows of one listing into one row object, so that a listing of many folders
+// allocates no text per folder.
+class RowMaker {
+public:
+    RowMaker(const DriveProtection& entry, FolderRowSink& list)
+        : privateNames_(entry), list_(list) {}
 
-void AddRowW(const PrivateFolderNames& privateNames, FolderRowSink& list, std::u16string_view name,
-             const std::optional<platform::SystemTime>& lastWrite) {
-    if (!IsPassedOver(name))
-        AppendRow(privateNames, list, name, lastWrite);
-}
+    void AddW(std::u16string_view name, const std::optional<platform::SystemTime>& lastWrite) {
+        if (!IsPassedOver(name))
+            Append(name, lastWrite);
+    }
 
-void AddRowA(const PrivateFolderNames& privateNames, FolderRowSink& list, std::string_view name,
-             const std::optional<platform::SystemTime>& lastWrite) {
-    if (IsPassedOver(name))
-        return;
-    AppendRow(privateNames, list, platform::AnsiToWide(name, kMaxConvertedUnits), lastWrite);
-}
+    void AddA(std::string_view name, const std::optional<platform::SystemTime>& lastWrite) {
+        if (!IsPassedOver(name))
+            Append(platform::AnsiToWide(name, kMaxConvertedUnits), lastWrite);
+    }
+
+private:
+    void Append(std::u16string_view name, const std::optional<platform::SystemTime>& lastWrite) {
+        row_.name.assign(name);
+        row_.lastWrite = lastWrite.value_or(platform::SystemTime{});
+        row_.nameTooLong = name.size() >= kNameTooLongUnits;
+        StoreName(name, row_.storedName);
+        row_.stateIndex =
+            privateNames_.Contains(row_.storedName) ? kPrivateStateIndex : kPublicStateIndex;
+        list_.AppendFolderRow(row_);
+    }
+
+    PrivateFolderNames privateNames_;
+    FolderRowSink& list_;
+    FolderRow row_;
+};
 
 std::string PasswordText(const DriveProtection& entry) {
     return entry.PrivateFolders[0][0] == u'\0' ? "0000" : PasswordDigits(entry.Password);
@@ -153,6 +149,17 @@ bool DriveIsFat(char driveLetter) {
     return volume && IsFatFileSystem(volume->fileSystem);
 }
 
+std::string ModifiedText(const platform::SystemTime& lastWrite) {
+    if (lastWrite.year == 0 || lastWrite.month < 1 || lastWrite.month > 12) {
+        return "(Unknown)";
+    }
+    char text[48];
+    std::snprintf(text, sizeof text, "%s.%d,%d %02d:%02d:%02d", kMonths[lastWrite.month - 1],
+                  lastWrite.day, lastWrite.year, lastWrite.hour, lastWrite.minute,
+                  lastWrite.second);
+    return text;
+}
+
 std::string FormatDriveLabel(char driveLetter) {
     const std::string root = RootOf(driveLetter);
     const std::optional<platform::VolumeInformation> volume =
@@ -176,34 +183,34 @@ bool IsShortName(std::u16string_view name) {
 
 void AddFolderRowW(const DriveProtection& entry, FolderRowSink& list, std::u16string_view name,
                    const std::optional<platform::SystemTime>& lastWrite) {
-    AddRowW(PrivateFolderNames(entry), list, name, lastWrite);
+    RowMaker(entry, list).AddW(name, lastWrite);
 }
 
 void AddFolderRowA(const DriveProtection& entry, FolderRowSink& list, std::string_view name,
                    const std::optional<platform::SystemTime>& lastWrite) {
-    AddRowA(PrivateFolderNames(entry), list, name, lastWrite);
+    RowMaker(entry, list).AddA(name, lastWrite);
 }
 
 // The slots are read once per listing, not once per folder.
 void ListRootFoldersW(const DriveProtection entry, FolderRowSink& list,
                       PasswordTextSink& password) {
     password.SetPasswordText(PasswordText(entry));
-    const PrivateFolderNames privateNames(entry);
+    RowMaker rows(entry, list);
     const std::u16string pattern =
         std::u16string(1, static_cast<char16_t>(LetterOf(entry))) + u":\\*";
     platform::EnumerateDirectoryW(pattern, [&](const platform::FindDataW& found) {
         if (found.isDirectory)
-            AddRowW(privateNames, list, found.name, found.lastWrite);
+            rows.AddW(found.name, found.lastWrite);
     });
 }
 
 void ListRootFoldersA(const DriveProtection entry, FolderRowSink& list,
                       PasswordTextSink& password) {
     password.SetPasswordText(PasswordText(entry));
-    const PrivateFolderNames privateNames(entry);
+    RowMaker rows(entry, list);
     const std::string pattern = std::string(1, LetterOf(entry)) + ":\\*";
     platform::EnumerateDirectoryA(pattern, [&](const platform::FindDataA& found) {
         if (found.isDirectory)
-            AddRowA(privateNames, list, found.name, found.lastWrite);
+            rows.AddA(found.name, found.lastWrite);
     });
 }

@@ -15,14 +15,20 @@
 inline constexpr int kPrivateStateIndex = 2;
 inline constexpr int kPublicStateIndex = -1;
 
-// One folder row as the window's folder list keeps it.
-struct FolderRow {
-    std::u16string name;       // column "Name": the name as the file system reports it
-    std::string modified;      // column "Modified": the last-write date text or "(Unknown)"
-    bool nameTooLong = false;  // a second sub-item "Name too long" (19 or more UTF-16 units)
-    std::u16string storedName; // the name compared with private folders and written by Save
+// The "Modified" text of a last-write time: "(Unknown)" when the year is 0 or the month is
+// outside 1 to 12, else "Mar.7,2006 09:05:03".
+std::string ModifiedText(const platform::SystemTime& lastWrite);
+
+// One folder row of the folder list. FolderRow owns its texts; FolderRowView, as the folder
+// list hands its rows out, looks into the list's own storage.
+template <typename Text> struct BasicFolderRow {
+    Text name;                      // column "Name": the name as the file system reports it
+    platform::SystemTime lastWrite; // column "Modified"; all zero when unknown
+    bool nameTooLong = false;       // a second sub-item "Name too long" (19 or more UTF-16 units)
+    Text storedName;                // the name compared with private folders and written by Save
     int stateIndex = kPublicStateIndex;
 
+    std::string Modified() const { return ModifiedText(lastWrite); }
     // The number of sub-items: 1 (Modified), 2 with "Name too long".
     int SubItemCount() const { return nameTooLong ? 2 : 1; }
     // Private is the padlock alone; no other state index counts.
@@ -30,12 +36,15 @@ struct FolderRow {
     // Only a row with the one sub-item "Modified" may be marked private.
     bool IsMarkable() const { return SubItemCount() == 1; }
 };
+using FolderRow = BasicFolderRow<std::u16string>;
+using FolderRowView = BasicFolderRow<std::u16string_view>;
 
 // Where the listing puts its rows and the password text.
 class FolderRowSink {
 public:
     virtual ~FolderRowSink() = default;
-    virtual void AppendFolderRow(FolderRow row) = 0;
+    // The row is the listing's own and changes with the next folder: keep a copy.
+    virtual void AppendFolderRow(const FolderRow& row) = 0;
 };
 
 class PasswordTextSink {

@@ -234,7 +234,7 @@ TFrmEditProtect::MarkChoice TFrmEditProtect::MarkChoiceForSelection() const {
     if (selected < 0) {
         return {};
     }
-    const FolderRow& row = ListView1->Row(selected);
+    const FolderRowView row = ListView1->Row(selected);
     if (row.stateIndex > 0) {
         return {.markPrivate = false, .markPublic = true};
     }

@@ -15,9 +15,9 @@ bool IsSelected(const TListView& list, int row) {
 } // namespace
 
 void TFrmEditProtect::BitBtn1Click() {
-    const int wouldBePrivate = PrivateRowsAfterMarking(ListView1->Rows(), [this](std::size_t i) {
-        return IsSelected(*ListView1, static_cast<int>(i));
-    });
+    const int wouldBePrivate = PrivateRowsAfterMarking(
+        static_cast<std::size_t>(ListView1->RowCount()), ListView1->RowAt(),
+        [this](std::size_t i) { return IsSelected(*ListView1, static_cast<int>(i)); });
     if (wouldBePrivate > kMaxPrivateRows) {
         ShowPrivateFolderLimit();
         return;

@@ -49,15 +49,16 @@ std::string SaveFailureCause(const std::optional<platform::ReplaceError>& failur
            (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
 }
 
-int PrivateRowsAfterMarking(std::span<const FolderRow> rows,
+int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
                             const std::function<bool(std::size_t)>& isSelected) {
-    int count = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if ((isSelected(i) && rows[i].IsMarkable()) || rows[i].IsPrivate()) {
-            ++count;
+    int after = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const FolderRowView row = rowAt(i);
+        if ((isSelected(i) && row.IsMarkable()) || row.IsPrivate()) {
+            ++after;
         }
     }
-    return count;
+    return after;
 }
 
 void ShowPrivateFolderLimit() {
@@ -85,9 +86,10 @@ void ShowPasswordRefusal() {
                               platform::BoxKind::Plain});
 }
 
-std::vector<WriterNameSlot> PrivateNameSlots(std::span<const FolderRow> rows) {
+std::vector<WriterNameSlot> PrivateNameSlots(std::size_t count, const FolderRowAt& rowAt) {
     std::vector<WriterNameSlot> names;
-    for (const FolderRow& row : rows) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const FolderRowView row = rowAt(i);
         if (!row.IsPrivate()) {
             continue;
         }

@@ -31,7 +31,8 @@ void TFrmEditProtect::BitBtn4Click() {
         ShowPasswordRefusal();
         return;
     }
-    const std::vector<WriterNameSlot> names = PrivateNameSlots(ListView1->Rows());
+    const std::vector<WriterNameSlot> names =
+        PrivateNameSlots(static_cast<std::size_t>(ListView1->RowCount()), ListView1->RowAt());
     const auto folderCount = static_cast<std::int32_t>(names.size());
     const char letter = static_cast<char>(CurrentDriveLetter & 0xFF);
     bool isNumber = false;

@@ -86,7 +86,7 @@ class VectorRows : public FolderRowSink, public PasswordTextSink {
 public:
     std::vector<FolderRow> rows;
     std::string password;
-    void AppendFolderRow(FolderRow row) override { rows.push_back(std::move(row)); }
+    void AppendFolderRow(const FolderRow& row) override { rows.push_back(row); }
     void SetPasswordText(const std::string& text) override { password = text; }
 };
 

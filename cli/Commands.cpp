@@ -92,10 +92,19 @@ const char* FaultText(ProtectionFileFault fault) {
 // The listing's rows and its password text, as the window's folder list would hold them.
 class RowCollector : public FolderRowSink, public PasswordTextSink {
 public:
-    void AppendFolderRow(FolderRow row) override { rows.push_back(std::move(row)); }
+    void AppendFolderRow(const FolderRow& row) override { rows.push_back(row); }
     void SetPasswordText(const std::string&) override {}
     std::vector<FolderRow> rows;
 };
+
+// The rows as the shared marking and saving rules take them.
+FolderRowAt RowsAt(const std::vector<FolderRow>& rows) {
+    return [&rows](std::size_t i) {
+        const FolderRow& row = rows[i];
+        return FolderRowView{row.name, row.lastWrite, row.nameTooLong, row.storedName,
+                             row.stateIndex};
+    };
+}
 
 // Lists entry's root as drive switching in the window does.
 std::vector<FolderRow> ListRows(const DriveProtection& entry) {
@@ -448,8 +457,9 @@ int RunSet(const SetRequest& request, bool json, std::ostream& out) {
             return kExitRefused;
         }
     }
-    if (PrivateRowsAfterMarking(rows, [&](std::size_t i) { return toPrivate->contains(i); }) >
-        kMaxPrivateRows) {
+    if (PrivateRowsAfterMarking(rows.size(), RowsAt(rows), [&](std::size_t i) {
+            return toPrivate->contains(i);
+        }) > kMaxPrivateRows) {
         ShowPrivateFolderLimit();
         return kExitRefused;
     }
@@ -459,7 +469,7 @@ int RunSet(const SetRequest& request, bool json, std::ostream& out) {
         }
     }
 
-    const std::vector<WriterNameSlot> names = PrivateNameSlots(rows);
+    const std::vector<WriterNameSlot> names = PrivateNameSlots(rows.size(), RowsAt(rows));
     const auto waitState = static_cast<std::uint8_t>(entry.WaitState & 0xFF);
     const WriteResult result = WriteProtectionFile(letter, static_cast<std::int32_t>(names.size()),
                                                    password, names, waitState);

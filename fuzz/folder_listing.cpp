@@ -22,7 +22,7 @@ namespace {
 
 class Rows : public FolderRowSink {
 public:
-    void AppendFolderRow(FolderRow row) override { rows.push_back(std::move(row)); }
+    void AppendFolderRow(const FolderRow& row) override { rows.push_back(row); }
     std::vector<FolderRow> rows;
 };
 
@@ -169,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(row.name == name);
     FUZZ_CHECK(row.nameTooLong == (name.size() >= 19));
     FUZZ_CHECK(row.storedName == ReferenceStored(name, VolumeIsFat));
-    FUZZ_CHECK(row.modified == ReferenceModified(lastWrite));
+    FUZZ_CHECK(row.Modified() == ReferenceModified(lastWrite));
     FUZZ_CHECK(row.IsPrivate() == ReferencePrivate(entry, row.storedName));
     FUZZ_CHECK(row.stateIndex == kPrivateStateIndex || row.stateIndex == kPublicStateIndex);
 
@@ -181,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(eight.rows.size() == 1);
         const FolderRow& same = eight.rows[0];
         FUZZ_CHECK(same.name == row.name && same.storedName == row.storedName &&
-                   same.modified == row.modified && same.nameTooLong == row.nameTooLong &&
+                   same.Modified() == row.Modified() && same.nameTooLong == row.nameTooLong &&
                    same.stateIndex == row.stateIndex);
     }
     return 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: once in the dev build and
 # once under AddressSanitizer and UndefinedBehaviorSanitizer; then a short run of each fuzz
-# target and the Windows builds under Wine.
+# target, and the Windows builds with their tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -23,11 +23,11 @@ public:
     std::vector<std::string> passwords;
     bool passwordBeforeRows = true;
 
-    void AppendFolderRow(FolderRow row) override {
+    void AppendFolderRow(const FolderRow& row) override {
         if (passwords.empty()) {
             passwordBeforeRows = false;
         }
-        rows.push_back(std::move(row));
+        rows.push_back(row);
     }
     void SetPasswordText(const std::string& text) override { passwords.push_back(text); }
 
@@ -201,7 +201,7 @@ TEST(AddFolderRow, ModifiedText) {
         {SystemTime{65535, 12, 65535, 65535, 65535, 65535}, "Dec.65535,65535 65535:65535:65535"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(OneRow(Entry(u'E'), u"music", c.time).modified, c.expected);
+        EXPECT_EQ(OneRow(Entry(u'E'), u"music", c.time).Modified(), c.expected);
     }
 }
 
@@ -290,11 +290,11 @@ TEST_P(ListRootFoldersTest, ListsTheFoldersOfTheRoot) {
 
     const FolderRow* music = recorder.Find(u"music");
     ASSERT_NE(music, nullptr);
-    EXPECT_EQ(music->modified, "Mar.7,2006 09:05:03");
+    EXPECT_EQ(music->Modified(), "Mar.7,2006 09:05:03");
     EXPECT_EQ(music->storedName, u"MUSIC");
     EXPECT_EQ(music->stateIndex, 2);
     ASSERT_NE(recorder.Find(u"RECYCLED"), nullptr);
-    EXPECT_EQ(recorder.Find(u"RECYCLED")->modified, "Jan.5,2007 00:00:09");
+    EXPECT_EQ(recorder.Find(u"RECYCLED")->Modified(), "Jan.5,2007 00:00:09");
     EXPECT_FALSE(recorder.Find(u"aaaaaaaaaaaaaaaaaa")->nameTooLong);
     EXPECT_TRUE(recorder.Find(u"bbbbbbbbbbbbbbbbbbb")->nameTooLong);
     EXPECT_TRUE(recorder.Find(u"\U0001F600ccccccccccccccccc")->nameTooLong);
@@ -345,7 +345,7 @@ TEST(ListRootFolders, WideAndAnsiGiveTheSameRows) {
             const FolderRow& w = wide.rows[i];
             const FolderRow& a = ansi.rows[i];
             EXPECT_EQ(w.name, a.name);
-            EXPECT_EQ(w.modified, a.modified);
+            EXPECT_EQ(w.Modified(), a.Modified());
             EXPECT_EQ(w.nameTooLong, a.nameTooLong);
             EXPECT_EQ(w.storedName, a.storedName);
             EXPECT_EQ(w.stateIndex, a.stateIndex);

@@ -60,7 +60,7 @@ FolderRow Row(std::u16string name, int stateIndex, bool nameTooLong = false) {
     FolderRow row;
     row.name = name;
     row.storedName = name;
-    row.modified = "Jan.2,2024 10:00:00";
+    row.lastWrite = {2024, 1, 2, 10, 0, 0};
     row.nameTooLong = nameTooLong;
     row.stateIndex = stateIndex;
     return row;
@@ -492,6 +492,34 @@ TEST_F(WindowTest, PadlockStateIsShownAndChangesWithTheRow) {
     EXPECT_EQ(publicRow.copy(16, 0, 16, 16), privateRow.copy(16, 0, 16, 16));
 }
 
+TEST_F(WindowTest, RowsShowNameModifiedAndNameTooLong) {
+    FolderRow stored = Row(u"music", -1);
+    stored.storedName = u"MUSIC";
+    FolderRow unknown = Row(u"\U0001F600 \u65e5\u672c", 2);
+    unknown.lastWrite = {};
+    w.ListView1->AppendFolderRow(stored);
+    w.ListView1->AppendFolderRow(unknown);
+    w.ListView1->AppendFolderRow(Row(u"A_NAME_OF_19_UNITS_", -1, true));
+    w.ListView1->FinishAppending();
+    const struct {
+        const char16_t* name;
+        const char* modified;
+        const char* more;
+    } expected[] = {
+        {u"music", "Jan.2,2024 10:00:00", ""},
+        {u"\U0001F600 \u65e5\u672c", "(Unknown)", ""},
+        {u"A_NAME_OF_19_UNITS_", "Jan.2,2024 10:00:00", "Name too long"},
+    };
+    QAbstractItemModel* model = w.ListView1->model();
+    ASSERT_EQ(model->rowCount(), 3);
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(model->index(row, 0).data().toString(), QString::fromUtf16(expected[row].name));
+        EXPECT_EQ(model->index(row, 1).data().toString(), expected[row].modified);
+        EXPECT_EQ(model->index(row, 2).data().toString(), expected[row].more);
+    }
+}
+
 TEST_F(WindowTest, TypingIntoTheSelectorLeavesNoEntryCurrentAndTheListAsItWas) {
     w.ComboBox1->addItem("MEDIA (E:\\)");
     w.ComboBox1->addItem("Local Drive (F:\\)");
@@ -537,7 +565,7 @@ DriveTableArray TwoDrives() {
 std::vector<std::u16string> ListedNames(const TListView& list) {
     std::vector<std::u16string> names;
     for (int i = 0; i < list.RowCount(); ++i) {
-        names.push_back(list.Row(i).name);
+        names.emplace_back(list.Row(i).name);
     }
     return names;
 }

@@ -122,7 +122,7 @@ FolderRow Row(std::u16string name, int stateIndex) {
     FolderRow row;
     row.name = name;
     row.storedName = name;
-    row.modified = "Jan.2,2024 10:00:00";
+    row.lastWrite = {2024, 1, 2, 10, 0, 0};
     row.nameTooLong = name.size() >= 19;
     row.stateIndex = stateIndex;
     return row;
@@ -210,7 +210,7 @@ protected:
         std::vector<std::u16string> names;
         for (int i = 0; i < w.ListView1->RowCount(); ++i) {
             if (w.ListView1->Row(i).stateIndex == 2) {
-                names.push_back(w.ListView1->Row(i).storedName);
+                names.emplace_back(w.ListView1->Row(i).storedName);
             }
         }
         return names;
@@ -219,7 +219,7 @@ protected:
     std::vector<std::u16string> Listed() const {
         std::vector<std::u16string> names;
         for (int i = 0; i < w.ListView1->RowCount(); ++i) {
-            names.push_back(w.ListView1->Row(i).name);
+            names.emplace_back(w.ListView1->Row(i).name);
         }
         std::sort(names.begin(), names.end());
         return names;
