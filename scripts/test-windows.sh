@@ -17,14 +17,24 @@ done
 
 # A prefix of its own, made anew each run: nothing from an earlier run or the user's ~/.wine.
 export WINEPREFIX=$root/build/windows/wineprefix
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installers, and a crash ends the program instead of waiting in a debugger.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 rm -rf "$WINEPREFIX"
-mkdir -p "$WINEPREFIX"
 echo "== Wine prefix"
-# One wine server for the whole run, ended whatever happens.
+wine wineboot --init >/dev/null 2>&1
+# Drives E and F are copies of the demo drives. Wine's mount manager learns of them when it
+# starts, so the server starts anew after they are mapped, and stays for the whole run.
+work=$root/build/windows/end-to-end
+rm -rf "$work"
+mkdir -p "$work/windows" "$work/linux"
+cp -r demo/drives/E demo/drives/F "$work/windows/"
+cp -r demo/drives "$work/linux/"
+wineserver --wait
+ln -s "$work/windows/E" "$WINEPREFIX/dosdevices/e:"
+ln -s "$work/windows/F" "$WINEPREFIX/dosdevices/f:"
 wineserver --persistent
 trap 'wineserver --kill || true' EXIT
-wine wineboot --init >/dev/null 2>&1
+wine wineboot >/dev/null 2>&1
 
 echo "== windows tests"
 ctest --preset windows -j2
@@ -40,19 +50,14 @@ cmake --preset dev >/dev/null
 cmake --build --preset dev --target private-folders DeviceInfo
 linux_cli=$root/build/dev/bin/private-folders
 
-work=$root/build/windows/end-to-end
-rm -rf "$work"
-mkdir -p "$work/windows" "$work/linux"
-cp -r demo/drives/E demo/drives/F "$work/windows/"
-cp -r demo/drives demo/lunavio.sim "$work/linux/"
-ln -sfn "$work/windows/E" "$WINEPREFIX/dosdevices/e:"
-ln -sfn "$work/windows/F" "$WINEPREFIX/dosdevices/f:"
 wine reg import "$(winepath -w demo/hkcu.reg)"
 # The stand-in DeviceInfo.dll reports the demo device's drives.
 export LUNAVIO_DEVICE_RECORDS
 LUNAVIO_DEVICE_RECORDS=$(winepath -w demo/lunavio.sim)
+# Wine's mapped folders have no label and call themselves NTFS; the Linux side is told the same.
+sed -E 's/^([EF]\t[^\t]*\t[^\t]*\t[01]).*/\1\t\tNTFS/' demo/lunavio.sim >"$work/linux/lunavio.sim"
 
-run() { # run <windows|linux> <arguments...>: the command line's output, CRs dropped
+run() { # run <windows|linux> <arguments...>: the command line's standard output
     local side=$1
     shift
     if [ "$side" = windows ]; then
@@ -64,21 +69,26 @@ run() { # run <windows|linux> <arguments...>: the command line's output, CRs dro
 }
 
 wine "$cli" --version
+wine "$cli" drives | tr -d '\r' | tee "$work/windows.drives"
+grep -q '^  E:\\  device drive' "$work/windows.drives"
+grep -q '^  F:\\  device drive' "$work/windows.drives"
 for side in windows linux; do
-    run "$side" drives >"$work/$side.drives"
     run "$side" show E >"$work/$side.show"
-    run "$side" set E --password 4321 --private Movies --public MUSIC >"$work/$side.set"
+    run "$side" set E --password 4321 --private MUSIC --public PHOTOS >"$work/$side.set"
     run "$side" show E >"$work/$side.after"
 done
-grep -q "E:" "$work/windows.drives" || { echo "drives did not find E:" >&2; exit 1; }
-for step in drives show set after; do
+for step in show set after; do
     diff -u "$work/linux.$step" "$work/windows.$step"
 done
 for drive in E F; do
-    cmp "$work/linux/drives/$drive/MPlay.sys" "$work/windows/$drive/MPlay.sys"
+    linux_file=$work/linux/drives/$drive/MPlay.sys
+    windows_file=$work/windows/$drive/MPlay.sys
+    if [ -e "$linux_file" ] || [ -e "$windows_file" ]; then
+        cmp "$linux_file" "$windows_file"
+    fi
 done
-cmp -s demo/drives/E/MPlay.sys "$work/windows/E/MPlay.sys" && {
+if cmp -s demo/drives/E/MPlay.sys "$work/windows/E/MPlay.sys"; then
     echo "set E changed nothing" >&2
     exit 1
-}
+fi
 echo "== end to end: Windows and Linux wrote the same bytes"

@@ -24,6 +24,36 @@ std::optional<std::string> Terminated(std::string_view text) {
 
 } // namespace
 
+std::vector<LetteredVolume> LetteredVolumes() {
+    // An empty card reader or disc drive must not ask the user to insert a medium.
+    DWORD previous = 0;
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS, &previous);
+    std::vector<LetteredVolume> volumes;
+    const DWORD letters = ::GetLogicalDrives();
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        const std::string root{letter, ':', '\\'};
+        const DriveType type = QueryDriveType(root);
+        // A network drive may take long to answer, and is no device's drive.
+        if (!(letters & (1u << (letter - 'A'))) || type == DriveType::Remote ||
+            type == DriveType::NoRootDir) {
+            continue;
+        }
+        LetteredVolume volume;
+        volume.letter = letter;
+        volume.directory = root;
+        volume.removable = type == DriveType::Removable;
+        // Windows names no device here; the device library's records do.
+        volume.eligible = volume.removable;
+        if (auto info = QueryVolumeInformation(root)) {
+            volume.label = std::move(info->label);
+            volume.fileSystem = std::move(info->fileSystem);
+        }
+        volumes.push_back(std::move(volume));
+    }
+    ::SetThreadErrorMode(previous, nullptr);
+    return volumes;
+}
+
 std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPath) {
     const auto root = Terminated(rootPath);
     char label[kNameChars] = {};

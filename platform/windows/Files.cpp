@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/windows/ErrorText.h"
 #include "platform/windows/UniqueHandle.h"
 
 #include <atomic>
@@ -51,7 +52,7 @@ FileFault FaultOf(DWORD error) {
 }
 
 ReplaceResult Failure(ReplaceStep step, DWORD error) {
-    return {ReplaceError{step, FaultOf(error), DescribeError(error)}};
+    return {ReplaceError{step, FaultOf(error), windows_detail::ErrorText(error)}};
 }
 
 // The error of a system call made as the given step: the injected one, else the system's

@@ -1,6 +1,7 @@
 #include "platform/Library.h"
 
 #include "platform/Utf8.h"
+#include "platform/windows/ErrorText.h"
 #include "platform/windows/Win32.h"
 
 #include <cstdint>
@@ -45,7 +46,7 @@ std::shared_ptr<void> Library::Open(const std::filesystem::path& file, std::stri
         const auto shown =
             Utf16ToUtf8({reinterpret_cast<const char16_t*>(wide.data()), wide.size()});
         error += shown.value_or("(a path with an unpaired surrogate)") + ": " +
-                 DescribeError(failure) + "\n";
+                 windows_detail::ErrorText(failure) + "\n";
         return nullptr;
     }
     return std::shared_ptr<void>(module, [](void* m) { ::FreeLibrary(static_cast<HMODULE>(m)); });

@@ -46,19 +46,20 @@ TEST(WindowsDiscovery, MatchesRegistryModelsAgainstTheLibraryRecords) {
     const fs::path records =
         fs::temp_directory_path() / ("lunavio-records-" + std::to_string(::GetCurrentProcessId()));
     std::ofstream(records, std::ios::binary) << "# letter\tdirectory\tdevice id\teligible\n"
-                                                "E\t.\tUSB\\VID_3B17&PID_0512\\1\t1\n"
-                                                "F\t.\tusb\\vid_3b17&pid_0512\\2\t1\n"
-                                                "G\t.\tUSB\\VID_3B17&PID_0512\\3\t0\n"
-                                                "H\t.\tUSB\\VID_1111&PID_0512\\4\t1\n"
+                                                "P\t.\tUSB\\VID_3B17&PID_0512\\1\t1\n"
+                                                "Q\t.\tusb\\vid_3b17&pid_0512\\2\t1\n"
+                                                "R\t.\tUSB\\VID_3B17&PID_0512\\3\t0\n"
+                                                "S\t.\tUSB\\VID_1111&PID_0512\\4\t1\n"
                                                 "C\t.\tUSB\\VID_3B17&PID_0512\\5\t0\n";
     ::SetEnvironmentVariableA("LUNAVIO_DEVICE_RECORDS", records.string().c_str());
+    // Only C is a drive of this machine among the reported letters.
+    ASSERT_EQ(::GetLogicalDrives() & 0b1111 << ('P' - 'A'), 0u);
 
     EXPECT_EQ(Discover(), "") << "no supported-model key";
     {
         const ZembarModel model(0x3B17, 0x0512);
-        EXPECT_EQ(Discover(), "EF") << "eligible records of the model";
-        // Windows NT 4 knew no eligible flag: the library's fixed disks are taken instead,
-        // and only C is a drive of this machine.
+        EXPECT_EQ(Discover(), "PQ") << "eligible records of the model";
+        // Windows NT 4 knew no eligible flag: the library's fixed disks are taken instead.
         platform::SetOsMajorVersionForTesting(4);
         EXPECT_EQ(Discover(), "C");
         platform::SetOsMajorVersionForTesting(0);

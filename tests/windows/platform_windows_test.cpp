@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 #include "platform/windows/Win32.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -220,7 +221,13 @@ std::string FreeRoot() {
     return "";
 }
 
-TEST(WindowsDrives, VolumeQueriesFollowTheSystem) {
+TEST(WindowsDrives, LettersAndVolumeQueriesFollowTheSystem) {
+    const auto volumes = platform::LetteredVolumes();
+    ASSERT_FALSE(volumes.empty());
+    EXPECT_EQ(volumes.front().letter, 'C') << "C is the first fixed disk";
+    EXPECT_EQ(volumes.front().directory, fs::path("C:\\"));
+    EXPECT_FALSE(volumes.front().fileSystem.empty());
+
     const auto c = platform::QueryVolumeInformation("C:\\");
     ASSERT_TRUE(c);
     EXPECT_FALSE(c->fileSystem.empty());
@@ -314,6 +321,7 @@ TEST(WindowsLibrary, LoadsFromTheGivenFolderAndFindsEntryPointsByName) {
     const auto library =
         platform::Library::Load("DeviceInfo", {folder}, platform::SystemSearch::No);
     ASSERT_TRUE(library);
+    EXPECT_TRUE(fs::equivalent(library->File(), folder / "DeviceInfo.dll")) << library->File();
     EXPECT_NE(library->Symbol("_IsDevExist2"), nullptr);
     EXPECT_EQ(library->Symbol("NoSuchEntry"), nullptr);
     EXPECT_EQ(library->File(), folder / "DeviceInfo.dll");
@@ -324,7 +332,14 @@ TEST(WindowsLibrary, LoadsFromTheGivenFolderAndFindsEntryPointsByName) {
     EXPECT_NE(missing.error.find((folder / "NoSuchLibrary.dll").string()), std::string::npos)
         << missing.error;
 
-    EXPECT_FALSE(platform::Library::Load("NoSuchLibrary", {folder}, platform::SystemSearch::Yes));
+    // Each place tried gives its line, the system's reason included.
+    const auto missing = platform::Library::Attempt("NoSuchLibrary", {folder, folder / "sub"},
+                                                    platform::SystemSearch::Yes);
+    EXPECT_FALSE(missing.library);
+    EXPECT_EQ(std::count(missing.error.begin(), missing.error.end(), '\n'), 2) << missing.error;
+    EXPECT_NE(missing.error.find((folder / "NoSuchLibrary.dll").string() + ": "), std::string::npos)
+        << missing.error;
+    EXPECT_FALSE(missing.error.ends_with('\n'));
     EXPECT_FALSE(
         platform::Library::Load("DeviceInfo", {folder / "elsewhere"}, platform::SystemSearch::No));
 }
