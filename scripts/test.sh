@@ -4,6 +4,8 @@
 # target, and the Windows builds with their tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Compiler cache entries keyed by paths relative to the checkout, so every clone shares them.
+export CCACHE_BASEDIR="$PWD"
 
 bash scripts/install-deps.sh
 
