@@ -65,27 +65,6 @@ std::optional<VolumeInformation> QueryVolumeInformation(std::string_view rootPat
     return VolumeInformation{label, fileSystem};
 }
 
-std::vector<LetteredVolume> LetteredVolumes() {
-    std::vector<LetteredVolume> volumes;
-    const DWORD letters = ::GetLogicalDrives();
-    for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        if ((letters & (1u << (letter - 'A'))) == 0) {
-            continue;
-        }
-        const std::string root{letter, ':', '\\'};
-        const auto info = QueryVolumeInformation(root);
-        LetteredVolume volume;
-        volume.letter = letter;
-        volume.directory = root;
-        volume.removable = QueryDriveType(root) == DriveType::Removable;
-        volume.eligible = volume.removable;
-        volume.label = info ? info->label : "";
-        volume.fileSystem = info ? info->fileSystem : "";
-        volumes.push_back(std::move(volume));
-    }
-    return volumes;
-}
-
 DriveType QueryDriveType(std::string_view rootPath) {
     const auto root = Terminated(rootPath);
     if (!root) {
