@@ -12,6 +12,12 @@ namespace {
 
 constexpr int kPositions = 4;
 
+// The focus moved because the window gained or lost the activation (to the error box, a
+// menu, another program), not from one control of the window to another.
+bool ByActivation(const QFocusEvent& event) {
+    return event.reason() == Qt::ActiveWindowFocusReason || event.reason() == Qt::PopupFocusReason;
+}
+
 } // namespace
 
 TMaskEdit::TMaskEdit(QWidget* parent) : QLineEdit(parent) {
@@ -38,9 +44,7 @@ bool TMaskEdit::IsComplete() const {
 void TMaskEdit::focusInEvent(QFocusEvent* event) {
     // The window coming back (after the error box, or from another program) is no new entry:
     // what Escape restores stays what the box held when the user entered it.
-    const bool windowReturns =
-        event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason;
-    if (!reentering_ && !windowReturns) {
+    if (!reentering_ && !ByActivation(*event)) {
         textBeforeChange_ = displayText();
     }
     reentering_ = false;
@@ -51,9 +55,7 @@ void TMaskEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // Only a move to another control of the window counts as leaving, not the window losing
     // activation (for instance to the error box itself).
-    const bool leaving =
-        event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
-    if (leaving && isModified() && !IsComplete() && !refusing_) {
+    if (!ByActivation(*event) && isModified() && !IsComplete() && !refusing_) {
         // The press that moved the focus is delivered right after this, and its release may
         // already be queued: both are swallowed until the error box has been answered, so
         // the button that took the focus never sees a click.
