@@ -1,12 +1,12 @@
 #include "FrmManage/ProtectionRules.h"
 
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr const char* kTitle = "Lunavio Utility";
 constexpr std::size_t kPasswordDigits = 4;
 
 // What the step was doing, for a cause the user has no name for.
@@ -49,6 +49,12 @@ std::string SaveFailureCause(const std::optional<platform::ReplaceError>& failur
            (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
 }
 
+std::string SaveFailedText(const std::string& label,
+                           const std::optional<platform::ReplaceError>& failure) {
+    return "Could not save to " + label + ". " + SaveFailureCause(failure) +
+           " Its settings were not changed.";
+}
+
 int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
                             const std::function<bool(std::size_t)>& isSelected) {
     int after = 0;
@@ -62,7 +68,7 @@ int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
 }
 
 void ShowPrivateFolderLimit() {
-    platform::ShowMessageBox({"Lunavio cannot protect more than 16 folders", kTitle,
+    platform::ShowMessageBox({kFolderLimitText, kUtilityTitle,
                               platform::BoxOwner::None, platform::BoxKind::Plain});
 }
 
@@ -82,7 +88,7 @@ std::optional<std::uint16_t> PackedPassword(std::string_view text) {
 }
 
 void ShowPasswordRefusal() {
-    platform::ShowMessageBox({"Password must be 0000 - 9999", kTitle, platform::BoxOwner::None,
+    platform::ShowMessageBox({kPasswordRangeText, kUtilityTitle, platform::BoxOwner::None,
                               platform::BoxKind::Plain});
 }
 
