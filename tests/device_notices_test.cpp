@@ -71,7 +71,7 @@ public:
         if (event->type() != DeviceChangeEvent::Type()) {
             return QObject::event(event);
         }
-        codes.push_back(static_cast<DeviceChangeEvent*>(event)->WParam());
+        codes.push_back(static_cast<DeviceChangeEvent*>(event)->message.WParam);
         return true;
     }
 

@@ -165,27 +165,28 @@ QtEditProtectForm::QtEditProtectForm(TFrmEditProtect& window) : window_(window) 
     ui.Panel1->setLineWidth(1);
     QWidget* panel = ui.Panel1;
 
-    ui.GroupBox1 = Place<QGroupBox>(panel, QRect(21, 21, 523, 328), QStringLiteral("Root Folders"));
-    ui.Label1 = PlaceLabel(panel, "Password (4 digits):", QRect(67, 313, 95, 13));
-    ui.BitBtn4 = PlaceButton(panel, "Save", QRect(331, 367, 75, 25));
-    ui.BitBtn3 = PlaceButton(panel, "Exit", QRect(443, 367, 75, 25));
-    ui.Label2 = PlaceLabel(panel, "Maximum 16 private folders", QRect(275, 313, 132, 13));
+    ui.GroupBox1 =
+        Place<QGroupBox>(panel, QRect(21, 21, 523, 328), QString::fromLatin1(kRootFoldersText));
+    ui.Label1 = PlaceLabel(panel, kPasswordLabelText, QRect(67, 313, 95, 13));
+    ui.BitBtn4 = PlaceButton(panel, kSaveText, QRect(331, 367, 75, 25));
+    ui.BitBtn3 = PlaceButton(panel, kExitText, QRect(443, 367, 75, 25));
+    ui.Label2 = PlaceLabel(panel, kLimitLabelText, QRect(275, 313, 132, 13));
     ui.ListView1 = Place<QtListView>(panel, QRect(43, 56, 360, 236), ui.ImageList1[kFolderPicture],
                                      ui.ImageList1[kPadlockPicture]);
-    ui.BitBtn1 = PlaceButton(panel, "Mark as Private", QRect(423, 80, 99, 25));
+    ui.BitBtn1 = PlaceButton(panel, kMarkPrivateText, QRect(423, 80, 99, 25));
     ui.BitBtn1->setEnabled(false);
-    ui.BitBtn2 = PlaceButton(panel, "Mark as Public", QRect(423, 128, 99, 25));
+    ui.BitBtn2 = PlaceButton(panel, kMarkPublicText, QRect(423, 128, 99, 25));
     ui.BitBtn2->setEnabled(false);
     ui.Image1 = Place<QLabel>(panel, QRect(47, 313, 16, 16));
     ui.Image1->setPixmap(KeyPicture());
     ui.MaskEdit1 = Place<QtMaskEdit>(panel, QRect(177, 311, 60, 21));
-    ui.Label3 = PlaceLabel(panel, "Drive", QRect(46, 371, 25, 13));
+    ui.Label3 = PlaceLabel(panel, kDriveLabelText, QRect(46, 371, 25, 13));
     ui.ComboBox1 = Place<QComboBox>(panel, QRect(89, 367, 169, 21));
     ui.ComboBox1->setEditable(true);
     ui.ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ui.ComboBox1->setCompleter(nullptr); // typed text stays as typed
     ui.LabeledEdit1 = Place<QLineEdit>(panel, QRect(419, 208, 73, 21));
-    ui.LabeledEdit1Label = PlaceLabel(panel, "Wait state", QRect(419, 192, 73, 13));
+    ui.LabeledEdit1Label = PlaceLabel(panel, kWaitStateLabelText, QRect(419, 192, 73, 13));
     ui.LabeledEdit1Label->setBuddy(ui.LabeledEdit1);
     ui.LabeledEdit1->setEnabled(false);
     ui.LabeledEdit1->hide();
