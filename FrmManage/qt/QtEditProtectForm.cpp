@@ -68,64 +68,57 @@ std::string Local8Bit(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
-class QtButton final : public TBitBtn {
+// A control of the window's interface on one Qt widget.
+template <typename Control, typename Widget> class QtControl : public Control {
 public:
-    explicit QtButton(QPushButton* button) : button_(button) {}
-    void SetEnabled(bool enabled) override { button_->setEnabled(enabled); }
-    bool Enabled() const override { return button_->isEnabled(); }
-    void SetFocus() override { button_->setFocus(Qt::OtherFocusReason); }
+    explicit QtControl(Widget* widget) : widget_(widget) {}
+    void SetEnabled(bool enabled) override { widget_->setEnabled(enabled); }
+    bool Enabled() const override { return widget_->isEnabled(); }
+    void SetFocus() override { widget_->setFocus(Qt::OtherFocusReason); }
 
-private:
-    QPushButton* button_;
+protected:
+    Widget* widget_;
 };
 
-class QtLabeledEdit final : public TLabeledEdit {
-public:
-    explicit QtLabeledEdit(QLineEdit* edit) : edit_(edit) {}
-    void SetEnabled(bool enabled) override { edit_->setEnabled(enabled); }
-    bool Enabled() const override { return edit_->isEnabled(); }
-    void SetFocus() override { edit_->setFocus(Qt::OtherFocusReason); }
-    std::string Text() const override { return Local8Bit(edit_->text()); }
-    void SetText(const std::string& text) override { edit_->setText(QString::fromLocal8Bit(text)); }
+using QtButton = QtControl<TBitBtn, QPushButton>;
 
-private:
-    QLineEdit* edit_;
+class QtLabeledEdit final : public QtControl<TLabeledEdit, QLineEdit> {
+public:
+    using QtControl::QtControl;
+    std::string Text() const override { return Local8Bit(widget_->text()); }
+    void SetText(const std::string& text) override {
+        widget_->setText(QString::fromLocal8Bit(text));
+    }
 };
 
 // Only the user's choices reach the selector's handler (activated, textEdited), so nothing
 // here needs to silence a signal.
-class QtComboBox final : public TComboBox {
+class QtComboBox final : public QtControl<TComboBox, QComboBox> {
 public:
-    explicit QtComboBox(QComboBox* box) : box_(box) {}
-    void SetEnabled(bool enabled) override { box_->setEnabled(enabled); }
-    bool Enabled() const override { return box_->isEnabled(); }
-    void SetFocus() override { box_->setFocus(Qt::OtherFocusReason); }
-    std::string Text() const override { return Local8Bit(box_->currentText()); }
+    using QtControl::QtControl;
+    std::string Text() const override { return Local8Bit(widget_->currentText()); }
     void SetText(const std::string& text) override {
-        box_->setEditText(QString::fromLocal8Bit(text));
+        widget_->setEditText(QString::fromLocal8Bit(text));
     }
-    void Clear() override { box_->clear(); }
-    void Add(const std::string& entry) override { box_->addItem(QString::fromLocal8Bit(entry)); }
-    int Count() const override { return box_->count(); }
-    std::string Item(int index) const override { return Local8Bit(box_->itemText(index)); }
-    int ItemIndex() const override { return box_->currentIndex(); }
+    void Clear() override { widget_->clear(); }
+    void Add(const std::string& entry) override { widget_->addItem(QString::fromLocal8Bit(entry)); }
+    int Count() const override { return widget_->count(); }
+    std::string Item(int index) const override { return Local8Bit(widget_->itemText(index)); }
+    int ItemIndex() const override { return widget_->currentIndex(); }
     void SetItemIndex(int index) override {
-        if (index >= 0 && index < box_->count()) {
-            box_->setCurrentIndex(index);
+        if (index >= 0 && index < widget_->count()) {
+            widget_->setCurrentIndex(index);
             return;
         }
-        const QString shown = box_->currentText(); // no current entry clears the edit text
-        box_->setCurrentIndex(-1);
-        box_->setEditText(shown);
+        const QString shown = widget_->currentText(); // no current entry clears the edit text
+        widget_->setCurrentIndex(-1);
+        widget_->setEditText(shown);
     }
     void SetHint(const std::string& hint) override {
         const QString text = QString::fromLocal8Bit(hint);
-        box_->setToolTip(text);
-        box_->setAccessibleDescription(text);
+        widget_->setToolTip(text);
+        widget_->setAccessibleDescription(text);
     }
-
-private:
-    QComboBox* box_;
 };
 
 } // namespace
