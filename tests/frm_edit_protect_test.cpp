@@ -155,7 +155,7 @@ TEST_F(WindowTest, TabOrderRunsFromSaveToMarkAsPublic) {
 // The no-drive state as the widgets show it: the selector's text and, as its tooltip and
 // accessible description, why no drive was found; both go once a drive is listed.
 TEST_F(WindowTest, TheNoDriveStateShowsItsReasonOnTheSelectorAndFocusesExit) {
-    lunavio_test::PlugDrives({"E\te\tUSB\\VID_9999&PID_9999\\1\n"});
+    machine.Plug({"E\te\tUSB\\VID_9999&PID_9999\\1\n"});
     ASSERT_EQ(BuildDriveTable(), 0);
     SetNoDriveState(window);
     ShowActive();
@@ -176,7 +176,7 @@ TEST_F(WindowTest, TheNoDriveStateShowsItsReasonOnTheSelectorAndFocusesExit) {
     EXPECT_EQ(QToolTip::text(), why);
     QToolTip::hideText();
 
-    lunavio_test::PlugDrives({lunavio_test::kDriveE});
+    machine.Plug({lunavio_test::kDriveE});
     RefreshDriveTable();
     EXPECT_EQ(ui.ComboBox1->currentText(), "MEDIA (E:\\)");
     EXPECT_TRUE(ui.ComboBox1->toolTip().isEmpty());
@@ -206,50 +206,6 @@ TEST_F(WindowTest, ExitAndTheCloseBoxEndTheModalRunWithCancel) {
     QTimer::singleShot(0, &form, [this] { form.close(); });
     EXPECT_EQ(window.ShowModal(), kModalResultCancel);
     EXPECT_FALSE(form.isVisible());
-}
-
-// The start-up's modal run, on a table whose first drive decides the file system flag.
-TEST_F(WindowTest, RunSetupWindowFillsTheSelectorListsTheFirstDriveAndRunsModally) {
-    EXPECT_EQ(RunSetupWindow(7, DriveTableArray{}), 0); // nothing to show: not shown
-    EXPECT_EQ(ui.ComboBox1->count(), 0);
-
-    ASSERT_GT(BuildDriveTable(), 0);
-    const DriveTableArray eThenF = DriveTable;
-    DriveTableArray fThenE = DriveTable;
-    std::swap(fThenE[0], fThenE[1]);
-    struct Case {
-        const char* name;
-        const DriveTableArray& table;
-        const char* label;
-        char16_t letter;
-        const char* waitState;
-        const char* password;
-        bool fat;
-    } cases[] = {{"E first", eThenF, "MEDIA (E:\\)", u'E', "3", "1234", true},
-                 {"F first", fThenE, "Local Drive (F:\\)", u'F', "7", "9876", false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        VolumeIsFat = !c.fat;
-        int entries = -1;
-        int current = -1;
-        bool shown = false;
-        QTimer::singleShot(0, &form, [&] {
-            entries = ui.ComboBox1->count();
-            current = ui.ComboBox1->currentIndex();
-            shown = form.isVisible();
-            form.close();
-        });
-        EXPECT_EQ(RunSetupWindow(7, c.table), kModalResultCancel);
-        EXPECT_TRUE(shown);
-        EXPECT_EQ(entries, 2);
-        EXPECT_EQ(current, 0);
-        EXPECT_EQ(ui.ComboBox1->currentText(), c.label);
-        EXPECT_EQ(ui.LabeledEdit1->text(), c.waitState);
-        EXPECT_EQ(window.CurrentDriveLetter, c.letter);
-        EXPECT_EQ(ui.MaskEdit1->Text(), c.password);
-        EXPECT_EQ(VolumeIsFat, c.fat);
-        EXPECT_TRUE(ui.BitBtn4->isEnabled());
-    }
 }
 
 TEST_F(WindowTest, PasswordBoxTakesOnlyDigits) {

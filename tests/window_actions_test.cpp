@@ -1,47 +1,32 @@
 // The window's handlers reached through Qt: clicks and keys on the real widgets, device
-// notices through Qt's event queue, errors in Qt's boxes, and saving's failures; offscreen, on
-// a simulated machine whose drives the tests plug and pull.
+// notices through Qt's event queue and errors in Qt's boxes; offscreen, on a simulated machine
+// whose drives the tests plug and pull.
 
 #include "QtWindowFixture.h"
 #include "app/Texts.h"
-#include "platform/Files.h"
+#include "platform/qt/DeviceNoticeSource.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <cerrno>
 #include <gmock/gmock.h>
-#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
 using lunavio_test::AnsweredBoxes;
-using lunavio_test::Bytes;
-using lunavio_test::DriveLine;
-using lunavio_test::DrivePath;
 using lunavio_test::kDriveE;
 using lunavio_test::kDriveF;
 using lunavio_test::kDriveG;
-using lunavio_test::PlugDrives;
 using lunavio_test::ProtectionFileBytes;
 using lunavio_test::ReadBytes;
-using platform::BoxOwner;
 using platform::DeviceChangeEvent;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-using ::testing::UnorderedElementsAre;
-
-std::u16string SlotText(const PathSlot& slot) {
-    return std::u16string(slot.data(), std::find(slot.begin(), slot.end(), u'\0'));
-}
 
 class WindowActionsTest : public lunavio_test::QtWindowTest {
 protected:
-    ~WindowActionsTest() override { platform::FailReplaceStepForTesting(std::nullopt); }
-
     void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     void TypePassword(const char* digits) {
@@ -49,16 +34,6 @@ protected:
         ui.MaskEdit1->setFocus();
         ui.MaskEdit1->home(false);
         QTest::keyClicks(ui.MaskEdit1, digits);
-    }
-
-    std::vector<std::u16string> RecordFolders(std::size_t entry) const {
-        std::vector<std::u16string> folders;
-        for (const PathSlot& slot : DriveTable[entry].PrivateFolders) {
-            if (slot[0] != 0) {
-                folders.push_back(SlotText(slot));
-            }
-        }
-        return folders;
     }
 };
 
@@ -93,7 +68,8 @@ TEST_F(WindowActionsTest, EachControlRunsItsHandlerWhenTheUserUsesIt) {
 
     TypePassword("0417");
     Click(ui.BitBtn4); // "Save"
-    EXPECT_EQ(ReadBytes(DrivePath("e", "MPlay.sys")), ProtectionFileBytes({u"ALPHA"}, 0x0417, 3));
+    EXPECT_EQ(ReadBytes(machine.Folder("e") / "MPlay.sys"),
+              ProtectionFileBytes({u"ALPHA"}, 0x0417, 3));
     EXPECT_THAT(recorder.Texts(), ElementsAre("Save to MEDIA (E:\\) OK!"));
 
     // The selector, by keyboard and by the mouse in its list.
@@ -137,14 +113,14 @@ TEST_F(WindowActionsTest, TypingIntoTheSelectorLeavesNoEntryCurrentAndTheListAsI
 TEST_F(WindowActionsTest, NoticesThroughTheEventQueueReachTheHookAlsoInsideABox) {
     new platform::DeviceNoticeSource(&form); // a child of the form, as the program makes it
     OpenOnDevice();
-    PlugDrives({kDriveE, kDriveF, kDriveG});
+    machine.Plug({kDriveE, kDriveF, kDriveG});
     ASSERT_TRUE(QTest::qWaitFor([this] { return ui.ComboBox1->count() == 3; }, 10000));
 
     AnsweredBoxes boxes;
     bool plugged = false;
     boxes.whileOpen = [&] {
         if (!std::exchange(plugged, true)) {
-            PlugDrives({kDriveE, kDriveF});
+            machine.Plug({kDriveE, kDriveF});
         }
         return ui.ComboBox1->count() == 2; // answered once the refresh has run inside it
     };
@@ -181,127 +157,6 @@ TEST_F(WindowActionsTest, AnErrorInAHandlerIsShownInTheToolkitsErrorBoxAndTheWin
     QCoreApplication::sendEvent(&form, &notice);
     EXPECT_EQ(ui.ComboBox1->count(), 2);
     EXPECT_EQ(boxes.boxes.size(), 1u);
-}
-
-// --- Saving's failures ------------------------------------------------------------------
-
-std::string SaveFailedBecause(const std::string& cause) {
-    return "Could not save to MEDIA (E:\\). " + cause + " Its settings were not changed.";
-}
-
-TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysWhy) {
-    struct Case {
-        platform::ReplaceStep step;
-        int error;
-        const char* cause;
-    } const cases[] = {
-        {platform::ReplaceStep::Write, ENOSPC, "The drive is full."},
-        {platform::ReplaceStep::Create, EROFS, "The drive is write-protected or read-only."},
-        {platform::ReplaceStep::Flush, EIO, "The drive was removed or does not respond."},
-        {platform::ReplaceStep::Create, EACCES,
-         "You do not have permission to change MPlay.sys on this drive."},
-        {platform::ReplaceStep::Replace, EMFILE,
-         "Replacing the old file failed: Too many open files."},
-    };
-    const Bytes old = ProtectionFileBytes({u"ALPHA"}, 0x1234, 3);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.cause);
-        recorder.boxes.clear();
-        OpenOnDevice();
-        ClickRow(RowOf(u"BETA"));
-        Click(ui.BitBtn1);
-        TypePassword("5555");
-        platform::FailReplaceStepForTesting(c.step, c.error);
-        Click(ui.BitBtn4);
-        platform::FailReplaceStepForTesting(std::nullopt);
-
-        EXPECT_EQ(ReadBytes(DrivePath("e", "MPlay.sys")), old);
-        EXPECT_THAT(QDir(DrivePath("e")).entryList(QDir::Files), ElementsAre("MPlay.sys"));
-        EXPECT_THAT(recorder.Texts(), ElementsAre(SaveFailedBecause(c.cause)));
-        EXPECT_EQ(recorder.boxes[0].title, "Lunavio Utility");
-        EXPECT_EQ(recorder.boxes[0].owner, BoxOwner::Window);
-        EXPECT_EQ(DriveTable[0].Password, 0x1234);
-        EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
-        EXPECT_EQ(ui.MaskEdit1->Text(), "5555");
-    }
-}
-
-bool RunCommand(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-// Root writes into read-only folders; a read-only mount stops it where the machine allows one.
-TEST_F(WindowActionsTest, SavingOntoAReadOnlyDriveKeepsTheOldFileAndSaysSo) {
-    const QString mountPoint = lunavio_test::MachineRoot() + "/readonly";
-    QDir().mkpath(mountPoint);
-    if (!RunCommand("mount", {"--bind", DrivePath("e"), mountPoint})) {
-        GTEST_SKIP() << "no bind mounts on this machine";
-    }
-    struct Unmount {
-        QString path;
-        ~Unmount() { RunCommand("umount", {path}); }
-    } unmount{mountPoint};
-    if (!RunCommand("mount", {"-o", "remount,bind,ro", mountPoint})) {
-        GTEST_SKIP() << "no read-only remounts on this machine";
-    }
-    PlugDrives({DriveLine('E', "readonly", "MEDIA", "FAT32"), kDriveF});
-    OpenOnDevice();
-    ClickRow(RowOf(u"BETA"));
-    Click(ui.BitBtn1);
-    Click(ui.BitBtn4);
-    EXPECT_EQ(ReadBytes(mountPoint + "/MPlay.sys"), ProtectionFileBytes({u"ALPHA"}, 0x1234, 3));
-    EXPECT_THAT(recorder.Texts(),
-                ElementsAre(SaveFailedBecause("The drive is write-protected or read-only.")));
-    EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
-}
-
-// A small memory file system filled up, where the machine lets the test mount one.
-TEST_F(WindowActionsTest, SavingOntoAFullDriveKeepsTheOldFileAndSaysSo) {
-    const QString mountPoint = lunavio_test::MachineRoot() + "/full";
-    QDir().mkpath(mountPoint);
-    if (!RunCommand("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint})) {
-        GTEST_SKIP() << "no tmpfs mounts on this machine";
-    }
-    struct Unmount {
-        QString path;
-        ~Unmount() { RunCommand("umount", {path}); }
-    } unmount{mountPoint};
-    QDir(mountPoint).mkpath("BETA");
-    const Bytes old = ProtectionFileBytes({u"ALPHA"}, 0x1234, 3);
-    lunavio_test::WriteBytes(mountPoint + "/MPlay.sys", old);
-    {
-        std::ofstream filler((mountPoint + "/filler").toStdString(), std::ios::binary);
-        const std::string block(4096, 'f');
-        while (filler.write(block.data(), static_cast<std::streamsize>(block.size())) &&
-               filler.flush()) {
-        }
-    }
-    PlugDrives({DriveLine('E', "full", "MEDIA", "FAT32"), kDriveF});
-    OpenOnDevice();
-    ClickRow(RowOf(u"BETA"));
-    Click(ui.BitBtn1);
-    Click(ui.BitBtn4);
-    EXPECT_EQ(ReadBytes(mountPoint + "/MPlay.sys"), old);
-    EXPECT_THAT(recorder.Texts(), ElementsAre(SaveFailedBecause("The drive is full.")));
-    EXPECT_THAT(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden),
-                UnorderedElementsAre("MPlay.sys", "filler"));
-}
-
-TEST_F(WindowActionsTest, AWriterRefusalShowsOnlyTheWritersMessage) {
-    OpenOnDevice();
-    FolderRow tooLong;
-    tooLong.name = tooLong.storedName = u"A_NAME_OF_THIRTY_ONE_UNITS_LONG";
-    tooLong.nameTooLong = true;
-    tooLong.stateIndex = 2;
-    ui.ListView1->AppendFolderRow(tooLong);
-    ui.ListView1->FinishAppending();
-    Click(ui.BitBtn4);
-    EXPECT_THAT(recorder.Texts(),
-                ElementsAre("Folders to be protected cannot more than 30 characters."));
-    EXPECT_EQ(ReadBytes(DrivePath("e", "MPlay.sys")), ProtectionFileBytes({u"ALPHA"}, 0x1234, 3));
 }
 
 } // namespace
