@@ -254,6 +254,17 @@ private:
 
 const auto* const kDrives = ::testing::AddGlobalTestEnvironment(new SimulatedDrives);
 
+TEST(FatFileSystem, ComparesTheFirstThreeCharactersUpperCased) {
+    struct Case {
+        const char* name;
+        bool fat;
+    } cases[] = {{"FAT", true},   {"FAT16", true},  {"fat32", true}, {"Fat", true},
+                 {"NTFS", false}, {"exFAT", false}, {"", false},     {"FA", false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsFatFileSystem(c.name), c.fat) << c.name;
+    }
+}
+
 TEST(FormatDriveLabel, NamesTheDriveByLabelOrAsLocalDrive) {
     EXPECT_EQ(FormatDriveLabel('E'), "MEDIA (E:\\)");
     EXPECT_EQ(FormatDriveLabel('F'), "Local Drive (F:\\)");
