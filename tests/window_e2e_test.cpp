@@ -234,7 +234,7 @@ TEST_F(EndToEndTest, MarkingAFolderAndSavingWritesTheFileTheTelevisionReads) {
     Keys(window_, {"key", "Home", "type", "1357"});
     SaveAndExit();
 
-    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys").toStdString()),
               ProtectionFileBytes(FoldersOfE({"PHOTOS", "Movies", "MUSIC"}), 0x1357, 3));
 }
 
@@ -287,7 +287,7 @@ TEST_F(EndToEndTest, ARefusedLeaveSwallowsTheClickAndEscapeBringsBackTheStoredPa
 
     Keys(window_, {"key", "Escape"});
     SaveAndExit();
-    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys").toStdString()),
               ProtectionFileBytes(FoldersOfE({"PHOTOS", "Movies"}), 0x2580, 3));
 }
 
@@ -299,7 +299,7 @@ TEST_F(EndToEndTest, TheFolderListsMenuMarksFromTheKeyboard) {
     // The second row, Movies, is private: "Mark as Public" is the only enabled item.
     Keys(window_, {"key", "Home", "Down", "shift+F10", "Down", "Return"});
     SaveAndExit();
-    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys").toStdString()),
               ProtectionFileBytes(FoldersOfE({"PHOTOS", "MUSIC"}), 0x2580, 3));
 }
 
@@ -331,8 +331,8 @@ TEST_F(EndToEndTest, TheWindowFollowsTheDriveThatGoesAndKeepsRunningWithoutDrive
     // F is chosen now: saving writes F's file with F's own (empty) settings.
     ClickSave();
     ConfirmBox("Lunavio Utility");
-    EXPECT_EQ(ReadBytes(DrivePath("F", "MPlay.sys")), ProtectionFileBytes({}, 0, 0));
-    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys")),
+    EXPECT_EQ(ReadBytes(DrivePath("F", "MPlay.sys").toStdString()), ProtectionFileBytes({}, 0, 0));
+    EXPECT_EQ(ReadBytes(DrivePath("E", "MPlay.sys").toStdString()),
               ReadBytes(LUNAVIO_DEMO_DIR "/drives/E/MPlay.sys"));
 
     PlugOnly({});          // the device is pulled: the no-drive state, "Save" disabled
