@@ -208,6 +208,17 @@ std::vector<LetteredVolume> LetteredVolumes() {
     return *CurrentVolumes(true);
 }
 
+std::vector<UnmountedVolume> UnmountedVolumes() {
+    const char* tree = std::getenv("LUNAVIO_SYSFS");
+    if (tree != nullptr && *tree != '\0') {
+        return linux_detail::UnmountedUsbVolumes(tree, linux_detail::ReadMountTable());
+    }
+    if (!SimulationFile().empty()) {
+        return {};
+    }
+    return linux_detail::UnmountedUsbVolumes("/sys", linux_detail::ReadMountTable());
+}
+
 std::optional<std::filesystem::path> LocalPath(std::string_view drivePath) {
     const auto letter = LetterOf(drivePath);
     if (!letter) {
