@@ -102,8 +102,7 @@ std::string ShellWord(const std::string& text) {
 // The models add line that makes a volume count, when its numbers are the only obstacle: the
 // library lists it, it is eligible, and no supported model matches. A model that matches but
 // does not support private folders is named, so the line turns it on.
-std::string AddModelCommand(const DiscoveryDiagnosis& d, const VolumeVerdict& volume,
-                            int osMajor) {
+std::string AddModelCommand(const DiscoveryDiagnosis& d, const VolumeVerdict& volume, int osMajor) {
     const std::string vendor = UsbNumber(volume.deviceId, "VID_");
     const std::string product = UsbNumber(volume.deviceId, "PID_");
     const bool counts = osMajor >= 5 ? volume.eligible : osMajor < 4;

@@ -546,6 +546,14 @@ RegFileEdit DeleteRegFileKey(std::string_view bytes, std::string_view path) {
             cut.lines.insert(cut.lines.end(), file.lines.begin() + lines[i].first,
                              file.lines.begin() + lines[i].end);
     }
+    // A last section cut leaves the blank line above it at the end; the file ends as it did.
+    const auto trailingBlanks = [](const SplitFile& f) {
+        return std::find_if(f.lines.rbegin(), f.lines.rend(),
+                            [](const PhysicalLine& l) { return !Trim(l.text).empty(); }) -
+               f.lines.rbegin();
+    };
+    while (trailingBlanks(cut) > trailingBlanks(file))
+        cut.lines.pop_back();
     if (Parse(Logical(cut.lines)) == expected)
         return {Join(cut), {}};
     return {{}, std::string(kUnsafe)};

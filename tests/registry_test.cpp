@@ -207,6 +207,9 @@ TEST(RegFileEdit, DeleteCutsTheKeysSectionsWithTheirComments) {
     } cases[] = {
         {"key, subkey and deletion line go", head + deleted + first + sub + last, head + last},
         {"other keys stay", head + last + "\n" + first, head + last + "\n"},
+        // A section added at the end and taken out again leaves the file as it was.
+        {"file ends as it did", head + last + "\n" + first.substr(0, first.size() - 1),
+         head + last},
         {"missing key: unchanged", head + last, head + last},
         {"utf-16", Utf16(head + first + last), Utf16(head + last)},
     };
