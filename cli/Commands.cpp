@@ -433,6 +433,27 @@ const ReportField<ModelsReport> kModelsFields[] = {
     {"changes_go_to", "Changes go to", [](const ModelsReport& r) { return Json(r.target); }},
 };
 
+// Registry names are compared without regard to case.
+bool SameKeyName(std::string_view a, std::string_view b) {
+    return !platform::RegistryNameLess{}(a, b) && !platform::RegistryNameLess{}(b, a);
+}
+
+// What models add and remove tell of their change, then the list as it is now.
+int ReportModelChange(const platform::RegistryWrite& write, const std::string& failed,
+                      const std::string& done, bool json, std::ostream& out) {
+    if (!write.error.empty()) {
+        Complain("Could not " + failed + " " + write.target + ": " + write.error);
+        return kExitRefused;
+    }
+    if (!write.copiedFrom.empty()) {
+        Complain(write.target + " starts as a copy of " + write.copiedFrom +
+                 ", which is read no longer");
+    }
+    Complain(done + " " + write.target);
+    Render<ModelsReport>(ReadModels(), kModelsFields, json, out);
+    return kExitDone;
+}
+
 // What "drives" reports: the diagnosis of the discovery it has just run.
 struct DrivesReport {
     DiscoveryDiagnosis d;
@@ -745,8 +766,7 @@ int RunModelsAdd(std::string_view numbers, std::string name, bool json, std::ost
     for (const ModelListEntry& model : list.models) {
         const bool same =
             model.Supported() && model.venderId == vendor && model.productId == product;
-        if (same && !platform::RegistryNameLess{}(model.name, name) &&
-            !platform::RegistryNameLess{}(name, model.name)) {
+        if (same && SameKeyName(model.name, name)) {
             break; // the same model again: written anew, which changes nothing
         }
         if (same) {
@@ -759,41 +779,23 @@ int RunModelsAdd(std::string_view numbers, std::string name, bool json, std::ost
     // Windows registry never meets a supported model without its numbers.
     const platform::NamedDword values[] = {
         {"VenderID", vendor}, {"ProductID", product}, {"PrivateFolderSupport", 1}};
-    const auto write = platform::SetCurrentUserDwords(std::string(kModelKey) + "\\" + name, values);
-    if (!write.error.empty()) {
-        Complain("Could not add the model to " + write.target + ": " + write.error);
-        return kExitRefused;
-    }
-    if (!write.copiedFrom.empty()) {
-        Complain(write.target + " starts as a copy of " + write.copiedFrom +
-                 ", which is read no longer");
-    }
-    Complain("Added model " + name + " (" + given + ") to " + write.target);
-    return RunModels(json, out);
+    return ReportModelChange(
+        platform::SetCurrentUserDwords(std::string(kModelKey) + "\\" + name, values),
+        "add the model to", "Added model " + name + " (" + given + ") to", json, out);
 }
 
 int RunModelsRemove(const std::string& name, bool json, std::ostream& out) {
     const ModelsReport list = ReadModels();
-    const auto model = std::find_if(list.models.begin(), list.models.end(), [&](const auto& m) {
-        return !platform::RegistryNameLess{}(m.name, name) &&
-               !platform::RegistryNameLess{}(name, m.name);
-    });
+    const auto model = std::find_if(list.models.begin(), list.models.end(),
+                                    [&](const auto& m) { return SameKeyName(m.name, name); });
     if (model == list.models.end()) {
         Complain("There is no model " + name +
                  " in the model list (see \"private-folders models\")");
         return kExitRefused;
     }
-    const auto write = platform::DeleteCurrentUserKey(std::string(kModelKey) + "\\" + model->name);
-    if (!write.error.empty()) {
-        Complain("Could not remove the model from " + write.target + ": " + write.error);
-        return kExitRefused;
-    }
-    if (!write.copiedFrom.empty()) {
-        Complain(write.target + " starts as a copy of " + write.copiedFrom +
-                 ", which is read no longer");
-    }
-    Complain("Removed model " + model->name + " from " + write.target);
-    return RunModels(json, out);
+    return ReportModelChange(
+        platform::DeleteCurrentUserKey(std::string(kModelKey) + "\\" + model->name),
+        "remove the model from", "Removed model " + model->name + " from", json, out);
 }
 
 int RunComplete(std::string_view what, std::ostream& out) {
