@@ -116,7 +116,7 @@ std::string AddModelCommand(const DiscoveryDiagnosis& d, const VolumeVerdict& vo
             if (model.Supported()) {
                 return {};
             }
-            command += " " + ShellWord(model.name);
+            command.append(" ").append(ShellWord(model.name));
             break;
         }
     }
@@ -240,7 +240,7 @@ std::string NoDriveCause(const DiscoveryDiagnosis& d) {
         std::vector<std::string> commands;
         for (const UnmountedDrive& drive : d.unmounted) {
             nodes.push_back(drive.deviceNode);
-            commands.push_back("\"" + MountCommand(drive) + "\"");
+            commands.push_back(std::string("\"").append(MountCommand(drive)).append("\""));
         }
         const bool one = nodes.size() == 1;
         return std::string("The disk's ") + (one ? "drive " : "drives ") + Join(nodes) +

@@ -57,7 +57,7 @@ struct RegistryWrite {
     std::string error;      // why nothing was changed; empty when it was
 };
 
-// Where the changes go: the file, or on Windows "HKEY_CURRENT_USER".
+// Where the changes go: the file, or on Windows "HKEY_CURRENT_USER\\SOFTWARE\\Zembar".
 std::string CurrentUserRegistryTarget();
 
 // Sets the dword values in the key at path below HKEY_CURRENT_USER, which is created with its

@@ -115,6 +115,7 @@ template <typename Edit> RegistryWrite ChangeUserFile(Edit edit) {
         return write;
     }
     if (edited.bytes == bytes) {
+        write.copiedFrom.clear();
         return write; // nothing to change, and no file to create
     }
     const auto folder = target.parent_path();
@@ -125,7 +126,11 @@ template <typename Edit> RegistryWrite ChangeUserFile(Edit edit) {
     const auto result = linux_detail::ReplaceLocalFile(
         target, {reinterpret_cast<const std::uint8_t*>(edited.bytes.data()), edited.bytes.size()});
     if (!result) {
-        write.error = result.error->detail.empty() ? "it cannot be written" : result.error->detail;
+        // A link is refused as a save refuses one: the file it leads to is edited by hand.
+        write.error = result.error->fault == FileFault::NotAFile
+                          ? "it is no regular file (a link, folder or device); edit it by hand"
+                      : result.error->detail.empty() ? "it cannot be written"
+                                                     : result.error->detail;
     }
     return write;
 }

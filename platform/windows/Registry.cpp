@@ -77,7 +77,7 @@ std::optional<std::uint32_t> RegistryKey::QueryDword(std::string_view name) cons
 }
 
 std::string CurrentUserRegistryTarget() {
-    return "HKEY_CURRENT_USER";
+    return "HKEY_CURRENT_USER\\SOFTWARE\\Zembar";
 }
 
 RegistryWrite SetCurrentUserDwords(std::string_view path, std::span<const NamedDword> values) {
