@@ -194,7 +194,49 @@ std::string DriveLetterText(char letter) {
     return std::string(1, letter);
 }
 
-// The fields of show and set, and of check, in their order.
+// The fields that show, set and check share.
+const ReportField<FileReport> kStateField = {
+    "state", "MPlay.sys", [](const FileReport& r) { return Json(StateOf(r.reading)); },
+    [](const FileReport& r) -> std::optional<std::string> {
+        const bool invalid = r.reading.present && !r.reading.settings;
+        return StateOf(r.reading) +
+               (invalid ? std::string(": ") + WordsFor(r.reading.fault).text : "");
+    }};
+const ReportField<FileReport> kReasonField = {
+    "reason", nullptr, [](const FileReport& r) { return FaultKey(r.reading.fault); }};
+const ReportField<FileReport> kPasswordField = {
+    "password", "Password",
+    [](const FileReport& r) {
+        return r.reading.settings ? Json(PasswordDigits(r.reading.settings->password))
+                                  : Json(nullptr);
+    },
+    [](const FileReport& r) {
+        return OnlyValid(r, r.reading.settings ? PasswordDigits(r.reading.settings->password) : "");
+    }};
+const ReportField<FileReport> kWaitStateField = {
+    "wait_state", "Wait state",
+    [](const FileReport& r) {
+        return r.reading.settings ? Json(r.reading.settings->waitState) : Json(nullptr);
+    },
+    [](const FileReport& r) {
+        return OnlyValid(r, r.reading.settings
+                                ? std::to_string(static_cast<int>(r.reading.settings->waitState))
+                                : "");
+    }};
+const ReportField<FileReport> kPrivateFoldersField = {
+    "private_folders", "Private folders",
+    [](const FileReport& r) { return PrivateFoldersJson(r, false); },
+    [](const FileReport& r) {
+        std::string text;
+        if (r.reading.settings) {
+            for (const auto& [name, listed] : PrivateFolders(r)) {
+                text += "\n  " + Utf8(name) + (listed ? "" : "  (no such root folder)");
+            }
+        }
+        return OnlyValid(r, text.empty() ? "none" : text);
+    }};
+
+// The fields of show and set, in their order.
 const ReportField<FileReport> kDriveFields[] = {
     {"drive", nullptr, [](const FileReport& r) { return Json(DriveLetterText(r.letter)); }},
     {"label", "Drive", [](const FileReport& r) { return Json(FormatDriveLabel(r.letter)); },
@@ -202,42 +244,11 @@ const ReportField<FileReport> kDriveFields[] = {
          return FormatDriveLabel(r.letter) + (r.deviceDrive ? "" : ", not a drive of the device");
      }},
     {"device_drive", nullptr, [](const FileReport& r) { return Json(r.deviceDrive); }},
-    {"state", "MPlay.sys", [](const FileReport& r) { return Json(StateOf(r.reading)); },
-     [](const FileReport& r) -> std::optional<std::string> {
-         const bool invalid = r.reading.present && !r.reading.settings;
-         return StateOf(r.reading) +
-                (invalid ? std::string(": ") + WordsFor(r.reading.fault).text : "");
-     }},
-    {"reason", nullptr, [](const FileReport& r) { return FaultKey(r.reading.fault); }},
-    {"password", "Password",
-     [](const FileReport& r) {
-         return r.reading.settings ? Json(PasswordDigits(r.reading.settings->password))
-                                   : Json(nullptr);
-     },
-     [](const FileReport& r) {
-         return OnlyValid(r,
-                          r.reading.settings ? PasswordDigits(r.reading.settings->password) : "");
-     }},
-    {"wait_state", "Wait state",
-     [](const FileReport& r) {
-         return r.reading.settings ? Json(r.reading.settings->waitState) : Json(nullptr);
-     },
-     [](const FileReport& r) {
-         return OnlyValid(r, r.reading.settings
-                                 ? std::to_string(static_cast<int>(r.reading.settings->waitState))
-                                 : "");
-     }},
-    {"private_folders", "Private folders",
-     [](const FileReport& r) { return PrivateFoldersJson(r, false); },
-     [](const FileReport& r) {
-         std::string text;
-         if (r.reading.settings) {
-             for (const auto& [name, listed] : PrivateFolders(r)) {
-                 text += "\n  " + Utf8(name) + (listed ? "" : "  (no such root folder)");
-             }
-         }
-         return OnlyValid(r, text.empty() ? "none" : text);
-     }},
+    kStateField,
+    kReasonField,
+    kPasswordField,
+    kWaitStateField,
+    kPrivateFoldersField,
     {"missing_folders", nullptr, [](const FileReport& r) { return PrivateFoldersJson(r, true); }},
 };
 
@@ -245,11 +256,11 @@ const ReportField<FileReport> kDriveFields[] = {
 const ReportField<FileReport> kCheckFields[] = {
     {"file", "", [](const FileReport& r) { return Json(r.file); },
      [](const FileReport& r) { return OnlyValid(r, r.file + ": a valid protection file"); }},
-    kDriveFields[3], // state
-    kDriveFields[4], // reason
-    kDriveFields[5], // password
-    kDriveFields[6], // wait_state
-    kDriveFields[7], // private_folders
+    {"state", nullptr, kStateField.json}, // the file line says it
+    kReasonField,
+    kPasswordField,
+    kWaitStateField,
+    kPrivateFoldersField,
 };
 
 void PrintReport(const FileReport& report, bool json, std::ostream& out) {
@@ -460,6 +471,26 @@ struct DrivesReport {
     std::string reason; // NoDriveCause as a sentence; empty when drives were found
 };
 
+// Each distinct models add line once, in letter order, with the volumes it makes count
+// ("E:\\ MEDIA, F:\\ BACKUP").
+std::vector<std::pair<std::string, std::string>> AddModelCommands(const DiscoveryDiagnosis& d) {
+    std::vector<std::pair<std::string, std::string>> commands;
+    for (const VolumeVerdict& v : d.volumes) {
+        if (v.addModelCommand.empty()) {
+            continue;
+        }
+        const std::string volume = Root(v.letter) + (v.label.empty() ? "" : " " + v.label);
+        const auto same = std::find_if(commands.begin(), commands.end(),
+                                       [&](const auto& c) { return c.first == v.addModelCommand; });
+        if (same == commands.end()) {
+            commands.emplace_back(v.addModelCommand, volume);
+        } else {
+            same->second += ", " + volume;
+        }
+    }
+    return commands;
+}
+
 ModelsReport ModelsOf(const DiscoveryDiagnosis& d) {
     return {d.modelListSource, d.modelKeyFound, d.models, platform::CurrentUserRegistryTarget()};
 }
@@ -547,20 +578,15 @@ const ReportField<DrivesReport> kDrivesFields[] = {
     {"add_model_commands", "To make a volume count as the disk's, add its model",
      [](const DrivesReport& r) {
          Json commands = Json::array();
-         for (const VolumeVerdict& v : r.d.volumes) {
-             if (!v.addModelCommand.empty()) {
-                 commands.push_back(v.addModelCommand);
-             }
+         for (const auto& [command, volumes] : AddModelCommands(r.d)) {
+             commands.push_back(command);
          }
          return commands;
      },
      [](const DrivesReport& r) -> std::optional<std::string> {
          std::string text;
-         for (const VolumeVerdict& v : r.d.volumes) {
-             if (!v.addModelCommand.empty()) {
-                 text += "\n  " + v.addModelCommand + "    # " + Root(v.letter) +
-                         (v.label.empty() ? "" : " " + v.label);
-             }
+         for (const auto& [command, volumes] : AddModelCommands(r.d)) {
+             text += "\n  " + command + "    # " + volumes;
          }
          return text.empty() ? std::nullopt : std::optional(text);
      }},

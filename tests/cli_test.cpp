@@ -257,6 +257,30 @@ TEST_F(CliOnDemoDevice, TheSuggestedModelsAddLineMakesAVolumeCount) {
     EXPECT_EQ(ReadFile(root_ / "hkcu.reg"), list);
 }
 
+// Without a model list every USB volume needs its model: one line per model, naming its
+// volumes, and the first models add writes a new list as regedit exports one.
+TEST_F(CliOnDemoDevice, WithoutAModelListTheFirstAddCreatesIt) {
+    const fs::path list = root_ / "new" / "hkcu.reg";
+    ::setenv("LUNAVIO_REGISTRY", list.c_str(), 1);
+    auto answer = nlohmann::json::parse(RunProgram({"drives", "--json"}).out);
+    EXPECT_EQ(answer["add_model_commands"],
+              nlohmann::json::array({"private-folders models add 3b17:0512",
+                                     "private-folders models add 1234:5678"}));
+    EXPECT_NE(
+        RunProgram({"drives"})
+            .out.find("\n  private-folders models add 3b17:0512    # E:\\ MEDIA, F:\\ BACKUP\n"),
+        std::string::npos);
+
+    ASSERT_EQ(RunProgram({"models", "add", "3b17:0512", "KR512"}).exit, 0);
+    EXPECT_EQ(ReadFile(list), "Windows Registry Editor Version 5.00\r\n\r\n"
+                              "[HKEY_CURRENT_USER\\SOFTWARE\\Zembar\\KR512]\r\n"
+                              "\"VenderID\"=dword:00003b17\r\n"
+                              "\"ProductID\"=dword:00000512\r\n"
+                              "\"PrivateFolderSupport\"=dword:00000001\r\n");
+    answer = nlohmann::json::parse(RunProgram({"drives", "--json"}).out);
+    EXPECT_EQ(answer["device_drives"], nlohmann::json::array({"E", "F"}));
+}
+
 TEST_F(CliOnDemoDevice, CompletionWordsAreTheDrivesAndModels) {
     EXPECT_EQ(RunProgram({"__complete", "drives"}).out, "E\nF\n");
     EXPECT_EQ(RunProgram({"__complete", "models"}).out, "KR512\n");
