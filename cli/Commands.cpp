@@ -783,7 +783,12 @@ int RunModels(bool json, std::ostream& out) {
 }
 
 int RunModelsAdd(std::string_view numbers, std::string name, bool json, std::ostream& out) {
-    const auto [vendor, product] = *ParseUsbNumbers(numbers);
+    const auto parsed = ParseUsbNumbers(numbers);
+    if (!parsed || !(name.empty() || IsModelName(name))) {
+        Complain("usage: private-folders models add VID:PID [NAME]");
+        return kExitUsage;
+    }
+    const auto [vendor, product] = *parsed;
     const std::string given = UsbNumbers(vendor, product);
     if (name.empty()) {
         name = given;

@@ -210,13 +210,12 @@ std::vector<LetteredVolume> LetteredVolumes() {
 
 std::vector<UnmountedVolume> UnmountedVolumes() {
     const char* tree = std::getenv("LUNAVIO_SYSFS");
-    if (tree != nullptr && *tree != '\0') {
-        return linux_detail::UnmountedUsbVolumes(tree, linux_detail::ReadMountTable());
-    }
-    if (!SimulationFile().empty()) {
+    const bool given = tree != nullptr && *tree != '\0';
+    // A simulated machine has no disks of its own.
+    if (!given && !SimulationFile().empty()) {
         return {};
     }
-    return linux_detail::UnmountedUsbVolumes("/sys", linux_detail::ReadMountTable());
+    return linux_detail::UnmountedUsbVolumes(given ? tree : "/sys", linux_detail::ReadMountTable());
 }
 
 std::optional<std::filesystem::path> LocalPath(std::string_view drivePath) {
