@@ -15,6 +15,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 setup=$(realpath "$1")
 build=$(realpath "$2")
+# The Wine loader: $WINE when the caller chose one, else Debian's wine.
+wine=${WINE:-wine}
 
 export WINEPREFIX=$build/setup-test/wineprefix
 # No Mono or Gecko installers, a crash ends the program instead of waiting in a debugger, and
@@ -22,12 +24,12 @@ export WINEPREFIX=$build/setup-test/wineprefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"
 rm -rf "$build/setup-test"
 mkdir -p "$build/setup-test"
-wine wineboot --init >/dev/null 2>&1
+"$wine" wineboot --init >/dev/null 2>&1
 # A mapped drive, to see what the installed device library makes of it.
 cp -r demo/drives/E "$build/setup-test/E"
 wineserver --wait
 ln -s "$build/setup-test/E" "$WINEPREFIX/dosdevices/e:"
-wine wineboot >/dev/null 2>&1
+"$wine" wineboot >/dev/null 2>&1
 wineserver --wait
 
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PrivateFolderSetup'
@@ -40,7 +42,7 @@ files() { # every file and folder of the prefix's drive C but Wine's own and the
 entry() { # entry <value name>: the value's data; fails when there is no entry
     local view
     for view in 64 32; do
-        if wine reg query "$uninstall_key" /v "$1" /reg:$view 2>/dev/null | tr -d '\r' |
+        if "$wine" reg query "$uninstall_key" /v "$1" /reg:$view 2>/dev/null | tr -d '\r' |
             sed -n "s/^ *$1 *REG_[A-Z_]* *//p" | grep .; then
             return 0
         fi
@@ -48,12 +50,12 @@ entry() { # entry <value name>: the value's data; fails when there is no entry
     return 1
 }
 win() { # win <program> <arguments...>: its standard output without carriage returns
-    wine "$@" | tr -d '\r'
+    "$wine" "$@" | tr -d '\r'
 }
 
 files >"$build/setup-test/before"
 echo "== install $(basename "$setup") /S"
-wine "$setup" /S
+"$wine" "$setup" /S
 wineserver --wait
 
 version=$(sed -n 's/^project(PrivateFolderSetup VERSION \([^ ]*\).*/\1/p' CMakeLists.txt)
@@ -61,7 +63,7 @@ installed=$(entry InstallLocation)
 [ "$(entry DisplayName)" = "Private Folder Setup" ]
 [ "$(entry DisplayVersion)" = "$version" ]
 [ "$(entry UninstallString)" = "\"$installed\\uninstall.exe\"" ]
-folder=$(winepath -u "$installed")
+folder=$("$wine" winepath -u "$installed" | tr -d '\r')
 for file in private-folders.exe DeviceInfo.dll README.txt LICENSE.txt uninstall.exe; do
     [ -f "$folder/$file" ] || { echo "not installed: $file" >&2; exit 1; }
 done
@@ -86,7 +88,7 @@ grep -q '^  E:\\  ' "$build/setup-test/drives"
 # behind a mapped drive, so a drive that counts needs the tests' stand-in library.
 
 echo "== uninstall /S"
-wine "$installed\\uninstall.exe" /S
+"$wine" "$installed\\uninstall.exe" /S
 # The uninstaller runs on from a copy of itself; the prefix's server ends when it has.
 wineserver --wait
 if entry DisplayName >/dev/null; then
