@@ -1,18 +1,39 @@
 #!/usr/bin/env bash
 # Cross-builds the Qt-free programs for 64- and 32-bit Windows with MinGW-w64, runs the tests
 # under Wine in a throwaway prefix, then drives private-folders.exe against copies of the demo
-# drives mapped as E: and F:, judging the bytes it writes against the Linux build's.
+# drives mapped as E: and F:, judging the bytes it writes against the Linux build's; last,
+# installs and uninstalls the setup programs (scripts/test-windows-setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-bash scripts/install-deps.sh build windows
+bash scripts/install-deps.sh build windows windows32
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
+if ! wine --version >/dev/null 2>&1; then
+    echo "wine does not start (wine32 on a kernel that runs no 32-bit programs? then" \
+        "apt-get remove wine32:i386)" >&2
+    exit 1
+fi
 
 for preset in windows windows-i686; do
     echo "== $preset"
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset"
+    cmake --build --preset "$preset" --target all setup
+done
+
+# A program finds the device library's entry points by their plain names, on both widths.
+exports() { # exports <dll>: its exported names, sorted
+    x86_64-w64-mingw32-objdump -p "$1" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+        sed -n 's/^\s*\[ *[0-9]*\] //p' | sort
+}
+expected_exports=$(printf '%s\n' _DLLInit _EjectDev _IsDevExist _IsDevExist2 _PrepareDevInfo \
+    _ReleaseDevInfo _RemoveDevByDeviceID _RemoveDeviceTree)
+for dll in build/windows/DeviceInfo/DeviceInfo.dll build/windows-i686/DeviceInfo/DeviceInfo.dll \
+    build/windows/bin/DeviceInfo.dll; do
+    diff -u <(echo "$expected_exports") <(exports "$dll") || {
+        echo "$dll: not exactly the eight entry points" >&2
+        exit 1
+    }
 done
 
 # A prefix of its own, made anew each run: nothing from an earlier run or the user's ~/.wine.
@@ -92,3 +113,13 @@ if cmp -s demo/drives/E/MPlay.sys "$work/windows/E/MPlay.sys"; then
     exit 1
 fi
 echo "== end to end: Windows and Linux wrote the same bytes"
+
+echo "== setup programs"
+bash scripts/test-windows-setup.sh build/windows/private-folder-setup-*-x64-setup.exe build/windows
+# The 32-bit one where Wine runs 32-bit programs (wine32, and a kernel that runs them).
+if wine build/windows-i686/bin/private-folders.exe --version >/dev/null 2>&1; then
+    bash scripts/test-windows-setup.sh build/windows-i686/private-folder-setup-*[0-9]-setup.exe \
+        build/windows-i686
+else
+    echo "== 32-bit setup program: not run, this Wine runs no 32-bit programs"
+fi
