@@ -24,8 +24,11 @@ group[window]="openbox at-spi2-core dbus-daemon dbus-x11 python3-pyatspi fonts-l
 # Fuzzing with libFuzzer.
 group[fuzz]="clang llvm libclang-rt-14-dev"
 
-# The Windows cross-build and its tests under Wine.
-group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64"
+# The Windows cross-builds and their tests under Wine: wine32 (Debian's i386 architecture)
+# runs the 32-bit build, which alone can load a maker's 32-bit DeviceInfo.dll. The window's
+# checks under Wine drive it with xdotool on Xvfb.
+group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64
+    wine32:i386 xvfb xauth xdotool imagemagick"
 
 # The Debian package and the checks on it.
 group[package]="dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin"
@@ -49,6 +52,18 @@ done
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+# A package of another architecture (wine32:i386) needs that architecture known to dpkg.
+for p in "${missing[@]}"; do
+    case $p in
+    *:*)
+        arch=${p#*:}
+        if [ "$arch" != "$(dpkg --print-architecture)" ] &&
+            ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+            "${sudo_cmd[@]}" dpkg --add-architecture "$arch"
+        fi
+        ;;
+    esac
+done
 echo "Installing: ${missing[*]}"
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
 "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
