@@ -26,9 +26,9 @@ group[fuzz]="clang llvm libclang-rt-14-dev"
 
 # The Windows cross-builds and their tests under Wine: wine32 (Debian's i386 architecture)
 # runs the 32-bit build, which alone can load a maker's 32-bit DeviceInfo.dll. The window's
-# checks under Wine drive it with xdotool on Xvfb.
+# checks under Wine drive it with xdotool on Xvfb, in Wine's own fonts (Tahoma, Marlett).
 group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64
-    wine32:i386 xvfb xauth xdotool imagemagick"
+    wine32:i386 fonts-wine xvfb xauth xdotool imagemagick"
 
 # The Debian package and the checks on it.
 group[package]="dpkg-dev lintian desktop-file-utils appstream man-db librsvg2-bin"
