@@ -68,8 +68,8 @@ int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
 }
 
 void ShowPrivateFolderLimit() {
-    platform::ShowMessageBox({kFolderLimitText, kUtilityTitle,
-                              platform::BoxOwner::None, platform::BoxKind::Plain});
+    platform::ShowMessageBox(
+        {kFolderLimitText, kUtilityTitle, platform::BoxOwner::None, platform::BoxKind::Plain});
 }
 
 std::optional<std::uint16_t> PackedPassword(std::string_view text) {
@@ -88,8 +88,8 @@ std::optional<std::uint16_t> PackedPassword(std::string_view text) {
 }
 
 void ShowPasswordRefusal() {
-    platform::ShowMessageBox({kPasswordRangeText, kUtilityTitle, platform::BoxOwner::None,
-                              platform::BoxKind::Plain});
+    platform::ShowMessageBox(
+        {kPasswordRangeText, kUtilityTitle, platform::BoxOwner::None, platform::BoxKind::Plain});
 }
 
 std::string SavedText(const std::string& label) {

@@ -14,10 +14,6 @@
 
 inline constexpr int kMaxPrivateRows = static_cast<int>(kMaxProtectedFolders);
 
-// Row i of a list, for i below the list's count: the window's packed rows and a plain vector
-// of rows both give their rows this way.
-using FolderRowAt = std::function<FolderRowView(std::size_t)>;
-
 // The rows that would be private after "Mark as Private" on the selected rows: each row that
 // is selected and markable, or already private, counted once.
 int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,

@@ -36,7 +36,8 @@ std::optional<WriteOutcome> TFrmEditProtect::BitBtn4Click() {
         ShowPasswordRefusal();
         return std::nullopt;
     }
-    const std::vector<WriterNameSlot> names = PrivateNameSlots(ListView1.RowCount(), ListView1.RowAt());
+    const std::vector<WriterNameSlot> names =
+        PrivateNameSlots(ListView1.RowCount(), ListView1.RowAt());
     const auto folderCount = static_cast<std::int32_t>(names.size());
     const char letter = static_cast<char>(CurrentDriveLetter & 0xFF);
     const std::uint8_t waitState = WaitStateOf(LabeledEdit1.Text());

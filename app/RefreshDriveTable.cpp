@@ -32,10 +32,9 @@ void RefreshDriveTable() {
 
     if (selector.ItemIndex() < 0) {
         if (rememberedIndex >= 0) {
-            platform::ShowMessageBox({rememberedText + " is not found. Change the current drive to " +
-                                          selector.Item(0),
-                                      window.Caption(), platform::BoxOwner::Window,
-                                      platform::BoxKind::Plain});
+            platform::ShowMessageBox(
+                {rememberedText + " is not found. Change the current drive to " + selector.Item(0),
+                 window.Caption(), platform::BoxOwner::Window, platform::BoxKind::Plain});
             if (refreshRuns != run) {
                 return; // a notice during the message refreshed the window for a newer table
             }

@@ -1,10 +1,13 @@
 #include "cli/Commands.h"
 
-#include "FrmManage/FolderListing.h"
+#include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/ProtectionRules.h"
+#include "FrmManage/memory/MemoryForm.h"
 #include "Hdddevctrl/DiscoveryDiagnosis.h"
 #include "Protectfileio/Protectfileio.h"
 #include "app/DriveTable.h"
+#include "app/StartUp.h"
+#include "app/Texts.h"
 #include "platform/AsciiCase.h"
 #include "platform/Directory.h"
 #include "platform/Drives.h"
@@ -85,47 +88,40 @@ Json FaultKey(ProtectionFileFault fault) {
     return key ? Json(key) : Json(nullptr);
 }
 
-// The listing's rows and its password text, as the window's folder list would hold them.
-class RowCollector : public FolderRowSink, public PasswordTextSink {
-public:
-    void AppendFolderRow(const FolderRow& row) override { rows.push_back(row); }
-    void SetPasswordText(const std::string&) override {}
+// The rows the window's folder list shows now.
+std::vector<FolderRow> RowsOf(const TListView& list) {
     std::vector<FolderRow> rows;
-};
-
-// The rows as the shared marking and saving rules take them.
-FolderRowAt RowsAt(const std::vector<FolderRow>& rows) {
-    return [&rows](std::size_t i) {
-        const FolderRow& row = rows[i];
-        return FolderRowView{row.name, row.lastWrite, row.nameTooLong, row.storedName,
-                             row.stateIndex};
-    };
+    rows.reserve(list.RowCount());
+    for (std::size_t i = 0; i < list.RowCount(); ++i) {
+        const FolderRowView row = list.Row(i);
+        rows.push_back({std::u16string(row.name), row.lastWrite, row.nameTooLong,
+                        std::u16string(row.storedName), row.stateIndex});
+    }
+    return rows;
 }
 
-// Lists entry's root as drive switching in the window does.
-std::vector<FolderRow> ListRows(const DriveProtection& entry) {
-    RowCollector collector;
-    if (platform::OsMajorVersion() < 5) {
-        ListRootFoldersA(entry, collector, collector);
-    } else {
-        ListRootFoldersW(entry, collector, collector);
-    }
-    return std::move(collector.rows);
-}
-
-// Builds the drive table as the window's start-up does and decides VolumeIsFat as the window
-// does, from the device's first drive. The table index of letter, or nullopt when the window
-// would not offer it.
-std::optional<std::size_t> LoadDevice(char letter) {
-    BuildDriveTable();
-    VolumeIsFat =
-        DriveTable[0].DriveLetter != 0 && DriveIsFat(static_cast<char>(DriveTable[0].DriveLetter));
-    for (std::size_t i = 0; i < kDriveTableEntries && DriveTable[i].DriveLetter != 0; ++i) {
-        if (platform::AsciiUpper(static_cast<char>(DriveTable[i].DriveLetter)) == letter) {
-            return i;
-        }
-    }
-    return std::nullopt;
+// The program's own start-up on in-memory controls; user(window, entry) is the user of the
+// modal window, entry the selector entry of letter's drive (chosen already), or nullopt when
+// the window does not offer that drive.
+void RunWindow(char letter,
+               const std::function<void(TFrmEditProtect&, std::optional<int> entry)>& user) {
+    StartUp([&](TFrmEditProtect& window) {
+        auto form = std::make_unique<MemoryForm>(window);
+        form->modalRun = [&window, &user, letter] {
+            std::optional<int> entry;
+            for (int i = 0; i < window.ComboBox1.Count(); ++i) {
+                const char drive =
+                    static_cast<char>(DriveTable[static_cast<std::size_t>(i)].DriveLetter);
+                if (platform::AsciiUpper(drive) == letter) {
+                    entry = i;
+                    MemoryFormOf(window).ChooseEntry(i);
+                    break;
+                }
+            }
+            user(window, entry);
+        };
+        return form;
+    });
 }
 
 // What "show" and "set" report about one drive.
@@ -136,8 +132,9 @@ struct DriveReport {
     std::vector<FolderRow> rows;
 };
 
-DriveReport ReportDrive(char letter, bool deviceDrive, const DriveProtection& entry) {
-    return {letter, deviceDrive, InspectProtectionFile(letter), ListRows(entry)};
+// The drive's file and the rows the window lists for it now.
+DriveReport ReportDrive(char letter, bool deviceDrive, const TFrmEditProtect& window) {
+    return {letter, deviceDrive, InspectProtectionFile(letter), RowsOf(window.ListView1)};
 }
 
 const char* StateOf(const ProtectionFileReading& file) {
@@ -275,6 +272,37 @@ std::optional<std::set<std::size_t>> ResolveNames(char letter, const std::vector
     return found;
 }
 
+// As the user would: clicks each row and presses the button the click enabled. --public and
+// --all-public come first. A row the window would not let be marked private, or the limit of
+// 16, refuses (after saying why); nothing is written then.
+bool MarkRows(TFrmEditProtect& window, const SetRequest& request,
+              const std::set<std::size_t>& toPublic, const std::set<std::size_t>& toPrivate) {
+    MemoryForm& form = MemoryFormOf(window);
+    TListView& list = window.ListView1;
+    for (std::size_t i = 0; i < list.RowCount(); ++i) {
+        if (request.allPublic || toPublic.contains(i)) {
+            form.ClickRow(static_cast<int>(i));
+            form.Press(window.BitBtn2);
+        }
+    }
+    for (const std::size_t i : toPrivate) {
+        form.ClickRow(static_cast<int>(i));
+        if (list.Row(i).IsPrivate()) {
+            continue;
+        }
+        if (!window.BitBtn1.Enabled()) {
+            Complain(Utf8(std::u16string(list.Row(i).name)) +
+                     ": Name too long; a name of 19 or more characters cannot be made private");
+            return false;
+        }
+        form.Press(window.BitBtn1);
+        if (!list.Row(i).IsPrivate()) {
+            return false; // the limit of 16, which the window has said
+        }
+    }
+    return true;
+}
+
 std::string VolumeLine(const VolumeVerdict& volume) {
     std::string line = Root(volume.letter) + "  " +
                        (volume.deviceDrive ? "device drive" : "not a device drive") + "\n";
@@ -395,106 +423,65 @@ int RunShow(char drive, bool json, std::ostream& out) {
         Complain("There is no drive " + Root(drive));
         return kExitRefused;
     }
-    const auto index = LoadDevice(drive);
-    DriveProtection entry{};
-    if (index) {
-        entry = DriveTable[*index];
-    } else {
-        // Not a drive the window offers: its folders are compared as the drive's own FAT
-        // decision makes them, unless the device has a first drive to decide it.
-        if (DriveTable[0].DriveLetter == 0) {
-            VolumeIsFat = DriveIsFat(drive);
+    DriveReport report;
+    RunWindow(drive, [&](TFrmEditProtect& window, std::optional<int> entry) {
+        if (!entry) {
+            // Not a drive the window offers: its folders are compared as the drive's own FAT
+            // decision makes them, unless the device has a first drive to decide it.
+            if (DriveTable[0].DriveLetter == 0) {
+                VolumeIsFat = DriveIsFat(drive);
+                RecordOsVersion();
+            }
+            DriveProtection other{};
+            other.DriveLetter = static_cast<unsigned char>(drive);
+            LoadDriveProtection(other, 0);
+            window.ShowDrive(other, OsVersionInfo.MajorVersion < 5);
         }
-        entry.DriveLetter = static_cast<unsigned char>(drive);
-        LoadDriveProtection(entry, 0);
-    }
-    const DriveReport report = ReportDrive(drive, index.has_value(), entry);
+        report = ReportDrive(drive, entry.has_value(), window);
+    });
     PrintReport(report, json, out);
     return report.file.present && !report.file.settings ? kExitRefused : kExitDone;
 }
 
 int RunSet(const SetRequest& request, bool json, std::ostream& out) {
     const char letter = request.drive;
-    const auto index = LoadDevice(letter);
-    if (!index) {
-        Complain(std::string(kChooseDriveText) + ": " + Root(letter) +
-                 " is not one of its drives (see \"private-folders drives\")");
-        return kExitRefused;
-    }
-    const DriveProtection& entry = DriveTable[*index];
-
-    std::uint16_t password = entry.Password;
-    if (request.password) {
-        const auto packed = PackedPassword(*request.password);
-        if (!packed) {
-            ShowPasswordRefusal();
-            return kExitRefused;
+    int code = kExitRefused;
+    RunWindow(letter, [&](TFrmEditProtect& window, std::optional<int> entry) {
+        if (!entry) {
+            Complain(std::string(kChooseDriveText) + ": " + Root(letter) +
+                     " is not one of its drives (see \"private-folders drives\")");
+            return;
         }
-        password = *packed;
-    }
-
-    const DriveReport before = ReportDrive(letter, true, entry);
-    std::vector<FolderRow> rows = before.rows;
-    const auto toPublic = ResolveNames(letter, rows, request.makePublic);
-    const auto toPrivate =
-        toPublic ? ResolveNames(letter, rows, request.makePrivate) : std::nullopt;
-    if (!toPrivate) {
-        return kExitRefused;
-    }
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (request.allPublic || toPublic->contains(i)) {
-            rows[i].stateIndex = kPublicStateIndex;
+        const DriveReport before = ReportDrive(letter, true, window);
+        const auto toPublic = ResolveNames(letter, before.rows, request.makePublic);
+        const auto toPrivate =
+            toPublic ? ResolveNames(letter, before.rows, request.makePrivate) : std::nullopt;
+        if (!toPrivate || !MarkRows(window, request, *toPublic, *toPrivate)) {
+            return;
         }
-    }
-    for (const std::size_t i : *toPrivate) {
-        if (!rows[i].IsMarkable() && !rows[i].IsPrivate()) {
-            Complain(Utf8(rows[i].name) + ": Name too long; a name of 19 or more characters "
-                                          "cannot be made private");
-            return kExitRefused;
+        // Without a new password the stored one is typed again.
+        MemoryFormOf(window).TypePassword(request.password.value_or(
+            PasswordDigits(DriveTable[static_cast<std::size_t>(*entry)].Password)));
+        if (window.BitBtn4Click() != WriteOutcome::Written) {
+            return; // the window has said why
         }
-    }
-    if (PrivateRowsAfterMarking(rows.size(), RowsAt(rows), [&](std::size_t i) {
-            return toPrivate->contains(i);
-        }) > kMaxPrivateRows) {
-        ShowPrivateFolderLimit();
-        return kExitRefused;
-    }
-    for (const std::size_t i : *toPrivate) {
-        if (rows[i].IsMarkable()) {
-            rows[i].stateIndex = kPrivateStateIndex;
-        }
-    }
 
-    const std::vector<WriterNameSlot> names = PrivateNameSlots(rows.size(), RowsAt(rows));
-    const auto waitState = static_cast<std::uint8_t>(entry.WaitState & 0xFF);
-    const WriteResult result = WriteProtectionFile(letter, static_cast<std::int32_t>(names.size()),
-                                                   password, names, waitState);
-    if (result.outcome == WriteOutcome::Refused) {
-        return kExitRefused; // the writer has said why
-    }
-    if (result.outcome == WriteOutcome::Failed) {
-        Complain("Could not write " + Root(letter) + "MPlay.sys. " +
-                 SaveFailureCause(result.failure) + " The drive keeps its old settings.");
-        return kExitRefused;
-    }
-
-    Complain(SavedText(FormatDriveLabel(letter)));
-
-    // What the drive holds now, read back as the window does after saving.
-    DriveProtection saved = entry;
-    LoadDriveProtection(saved, waitState);
-    const DriveReport report = ReportDrive(letter, true, saved);
-    if (before.file.settings) {
-        // The window saves the listed folders only; a private folder that is gone drops out.
-        for (const auto& [name, listed] : PrivateFolders(*before.file.settings, before.rows)) {
-            if (!listed) {
-                Complain("note: " + Utf8(name) + " was private but is no root folder of " +
-                         Root(letter) + "; it is no longer kept");
+        if (before.file.settings) {
+            // The window saves the listed folders only; a private folder that is gone drops out.
+            for (const auto& [name, listed] : PrivateFolders(*before.file.settings, before.rows)) {
+                if (!listed) {
+                    Complain("note: " + Utf8(name) + " was private but is no root folder of " +
+                             Root(letter) + "; it is no longer kept");
+                }
             }
         }
-    }
-    PrintReport(report, json, out);
-    return report.file.settings ? kExitDone : kExitRefused;
+        // What the drive holds now, listed again as choosing the drive lists it.
+        MemoryFormOf(window).ChooseEntry(*entry);
+        const DriveReport report = ReportDrive(letter, true, window);
+        PrintReport(report, json, out);
+        code = report.file.settings ? kExitDone : kExitRefused;
+    });
+    return code;
 }
 
 int RunCheck(const std::string& file, bool json, std::ostream& out) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Renders the window's 16 x 16 pictures, as FrmManage/Pictures.cpp draws them for Qt, into the
+"""Renders the window's 16 x 16 pictures, as FrmManage/qt/Pictures.cpp draws them for Qt, into the
 icon files the Windows build links as resources (FrmManage/win32/pictures/). Run it again
 after a picture there changes; the files it writes are committed."""
 import re
@@ -8,7 +8,7 @@ import sys
 from pathlib import Path
 
 root = Path(__file__).resolve().parent.parent
-source = (root / "FrmManage/Pictures.cpp").read_text()
+source = (root / "FrmManage/qt/Pictures.cpp").read_text()
 out = root / "FrmManage/win32/pictures"
 
 # Picture array in Pictures.cpp -> icon file; the key's background is its bottom-left colour.

@@ -1,7 +1,7 @@
 // Device-change notices: which notices a change of the lettered volumes gives, and the
 // simulation file's watcher delivering them through the event queue.
 
-#include "platform/DeviceNotices.h"
+#include "platform/qt/DeviceNoticeSource.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -5,7 +5,7 @@
 #include "OffscreenPlatform.h"
 #include "ProtectionFileFixtures.h"
 #include "app/DriveTable.h"
-#include "platform/DeviceNotices.h"
+#include "platform/qt/DeviceNoticeSource.h"
 #include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"

@@ -23,7 +23,8 @@ DeviceChangeEvent::DeviceChangeEvent(std::uintptr_t eventCode, std::intptr_t dat
     : QEvent(Type()), message{.WParam = eventCode, .LParam = data} {}
 
 DeviceNoticeSource::DeviceNoticeSource(QObject* target)
-    : target_(target), simulationFile_(QString::fromLocal8Bit(qgetenv("LUNAVIO_SIMULATION"))),
+    : QObject(target), target_(target),
+      simulationFile_(QString::fromLocal8Bit(qgetenv("LUNAVIO_SIMULATION"))),
       known_(LetteredVolumes()) {
     if (!simulationFile_.isEmpty()) {
         watcher_ = new QFileSystemWatcher(this);

@@ -32,7 +32,7 @@ public:
 };
 
 // Watches the lettered volumes (the mount table, or the simulation file and its folder) and
-// posts the notices of every change to target, which must outlive the source. The volumes
+// posts the notices of every change to target, whose child it is. The volumes
 // present at construction are the starting point: they give no notice.
 class DeviceNoticeSource : public QObject {
     Q_OBJECT
