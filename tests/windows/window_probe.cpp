@@ -198,28 +198,30 @@ int PrintPoint(HWND window, int argc, char** argv) {
     return 0;
 }
 
+struct BoxSearch {
+    DWORD process;
+    HWND box;
+};
+
+BOOL CALLBACK FindBox(HWND candidate, LPARAM found) {
+    auto& search = *reinterpret_cast<BoxSearch*>(found);
+    wchar_t name[16] = {};
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(candidate, &process);
+    ::GetClassNameW(candidate, name, std::size(name));
+    if (process == search.process && ::IsWindowVisible(candidate) &&
+        std::wstring_view(name) == L"#32770") {
+        search.box = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The visible message box of the window's process: "title<TAB>text<TAB>icon|noicon".
 int PrintBox(HWND window) {
-    struct Search {
-        DWORD process;
-        HWND box;
-    } search{0, nullptr};
+    BoxSearch search{0, nullptr};
     ::GetWindowThreadProcessId(window, &search.process);
-    ::EnumWindows(
-        [](HWND candidate, LPARAM found) -> BOOL {
-            auto& search = *reinterpret_cast<Search*>(found);
-            wchar_t name[16] = {};
-            DWORD process = 0;
-            ::GetWindowThreadProcessId(candidate, &process);
-            ::GetClassNameW(candidate, name, std::size(name));
-            if (process == search.process && ::IsWindowVisible(candidate) &&
-                std::wstring_view(name) == L"#32770") {
-                search.box = candidate;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ::EnumWindows(&FindBox, reinterpret_cast<LPARAM>(&search));
     if (!search.box) {
         return 1;
     }
