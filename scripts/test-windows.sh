@@ -12,18 +12,8 @@ started=$SECONDS
 bash scripts/install-deps.sh build windows
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
 
-# Debian's wine starts the 32-bit loader whenever wine32 is installed, but a kernel without
-# 32-bit support (some virtual machines) cannot run it: then only the 64-bit loader works,
-# and only the 64-bit build runs.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    WINE=wine
-    presets=(windows windows-i686)
-else
-    WINE=/usr/lib/wine/wine64
-    export WINELOADER=$WINE
-    presets=(windows)
-fi
-export WINE
+source scripts/wine.sh
+presets=(windows ${WINE_RUNS_32BIT:+windows-i686})
 
 for preset in windows windows-i686; do
     echo "== build $preset"
