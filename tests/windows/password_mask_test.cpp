@@ -3,6 +3,7 @@
 #include "FrmManage/win32/PasswordMask.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace {
 
@@ -33,6 +34,10 @@ struct Typing {
     const char* text; // nullptr: refused
     std::size_t caret;
 };
+
+void PrintTo(const Typing& typing, std::ostream* out) {
+    *out << typing.name;
+}
 
 class TypeDigitsTest : public testing::TestWithParam<Typing> {};
 

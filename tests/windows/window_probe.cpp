@@ -229,7 +229,7 @@ int PrintBox(HWND window) {
     const HWND icon = ::GetDlgItem(search.box, kIconId);
     std::printf("%s\t%s\t%s\n", TextOf(search.box).c_str(),
                 TextOf(::GetDlgItem(search.box, kTextId)).c_str(),
-                icon && ::IsWindowVisible(icon) ? "icon" : "noicon");
+                icon && ::SendMessageW(icon, STM_GETICON, 0, 0) ? "icon" : "noicon");
     return 0;
 }
 
