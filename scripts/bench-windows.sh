@@ -34,6 +34,7 @@ if [ ! -d "$WINEPREFIX" ]; then
 fi
 wineserver --wait
 ln -sfn "$work/root" "$WINEPREFIX/dosdevices/q:"
-xvfb-run -a -s "-screen 0 1024x768x24" \
-    $WINE "$root/build/windows/bin/windows-listing-bench.exe" Q "${1:-7}" | tr -d '\r'
-wineserver --kill 2>/dev/null || true
+# The Wine desktop goes before the X server does.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$0" "$1" Q "$2"; status=$?; wineserver --kill; exit $status' \
+    "$WINE" "$root/build/windows/bin/windows-listing-bench.exe" "${1:-7}" | tr -d '\r'
+
