@@ -9,6 +9,7 @@
 #include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/win32/ControlIds.h"
 #include "FrmManage/win32/Win32Form.h"
+#include "FullEntry.h"
 
 #include <algorithm>
 #include <commctrl.h>
@@ -71,22 +72,6 @@ std::size_t FindLoop(char drive) {
     } while (::FindNextFileW(find, &data));
     ::FindClose(find);
     return folders;
-}
-
-// Every slot filled, none matching: the most comparisons per row.
-DriveProtection FullEntry(char letter) {
-    DriveProtection entry{};
-    entry.DriveLetter = static_cast<char16_t>(letter);
-    entry.Password = 0x1234;
-    for (std::size_t i = 0; i < kPrivateFolderSlots; ++i) {
-        PathSlot& slot = entry.PrivateFolders[i];
-        slot[0] = entry.DriveLetter;
-        slot[1] = u':';
-        slot[2] = u'\\';
-        slot[3] = u'F';
-        slot[4] = static_cast<char16_t>(u'a' + i);
-    }
-    return entry;
 }
 
 double Median(std::vector<double> values) {
