@@ -6,7 +6,6 @@
 // window's handlers only for what the user did.
 
 #include "FrmManage/FolderListing.h"
-#include "FrmManage/ProtectionRules.h"
 
 #include <cstddef>
 #include <functional>
