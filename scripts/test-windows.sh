@@ -141,23 +141,29 @@ fail() {
     probe state >&2 || true
     exit 1
 }
-# Every line given is a line of the window's state, within a few seconds (a click's effect
-# may take a moment on a busy machine).
-expect() {
-    local state line missing
+# True within a few seconds: a click's effect may take a moment on a busy machine.
+eventually() {
     for _ in $(seq 20); do
-        state=$(probe state) || state=
-        missing=
-        for line in "$@"; do
-            grep -qxF -- "$line" <<<"$state" || missing=$line
-        done
-        [ -z "$missing" ] && return 0
+        "$@" && return 0
         sleep 0.3
     done
-    fail "no line '$missing'"
+    return 1
 }
-expect_row() { # <pattern>: a row line of the window's state matches the pattern
-    grep -q -- "^row$T$1" <<<"$(probe state)" || fail "no row '$1'"
+has_lines() { # every line given is a line of the window's state
+    local state line
+    state=$(probe state) || return 1
+    for line in "$@"; do
+        grep -qxF -- "$line" <<<"$state" || return 1
+    done
+}
+has_row() { # a row line of the window's state matches the pattern
+    grep -q -- "^row$T$1" <<<"$(probe state)"
+}
+expect() {
+    eventually has_lines "$@" || fail "not all of: $*"
+}
+expect_row() {
+    eventually has_row "$1" || fail "no row '$1'"
 }
 expect_no_line() { # a line that stays absent
     sleep 0.5

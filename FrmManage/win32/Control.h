@@ -32,13 +32,9 @@ private:
     HWND handle_ = nullptr;
 };
 
-using Button = Window;
-using Static = Window;
-
 class Edit : public Window {
 public:
     using Window::Window;
-    void SetLimit(int units) const { Send(EM_LIMITTEXT, static_cast<WPARAM>(units)); }
     void SetSelection(int start, int end) const { Send(EM_SETSEL, start, end); }
     // The selection as [start, end).
     void Selection(DWORD& start, DWORD& end) const {
