@@ -4,10 +4,10 @@
 #include "FrmManage/ProtectionRules.h"
 
 void TFrmEditProtect::BitBtn1Click() {
-    const int wouldBePrivate =
+    const std::size_t wouldBePrivate =
         PrivateRowsAfterMarking(ListView1.RowCount(), ListView1.RowAt(),
                                 [this](std::size_t i) { return ListView1.Selected(i); });
-    if (wouldBePrivate > kMaxPrivateRows) {
+    if (wouldBePrivate > kMaxPrivateFolders) {
         ShowPrivateFolderLimit();
         return;
     }

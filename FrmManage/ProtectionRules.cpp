@@ -55,9 +55,9 @@ std::string SaveFailedText(const std::string& label,
            " Its settings were not changed.";
 }
 
-int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
-                            const std::function<bool(std::size_t)>& isSelected) {
-    int after = 0;
+std::size_t PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
+                                    const std::function<bool(std::size_t)>& isSelected) {
+    std::size_t after = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const FolderRowView row = rowAt(i);
         if ((isSelected(i) && row.IsMarkable()) || row.IsPrivate()) {

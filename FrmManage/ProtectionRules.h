@@ -12,12 +12,10 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr int kMaxPrivateRows = static_cast<int>(kMaxProtectedFolders);
-
 // The rows that would be private after "Mark as Private" on the selected rows: each row that
 // is selected and markable, or already private, counted once.
-int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
-                            const std::function<bool(std::size_t)>& isSelected);
+std::size_t PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
+                                    const std::function<bool(std::size_t)>& isSelected);
 
 // The message box "Lunavio cannot protect more than 16 folders" (no owner).
 void ShowPrivateFolderLimit();

@@ -2,6 +2,7 @@
 
 #include "app/DriveTable.h"
 #include "platform/Drives.h"
+#include "platform/TerminatedText.h"
 
 #include <algorithm>
 #include <map>
@@ -42,7 +43,7 @@ std::string WhyNot(const DiscoveryDiagnosis& d, const DeviceRecord* record, int 
     if (record == nullptr) {
         return "the device library does not report it";
     }
-    const std::string_view id = FieldText(record->DeviceId);
+    const std::string_view id = platform::TerminatedText(record->DeviceId);
     const auto matching = [&](bool supported) {
         return std::find_if(d.models.begin(), d.models.end(), [&](const ModelListEntry& model) {
             return model.Supported() == supported && ModelMatches(model, id);
@@ -68,7 +69,7 @@ std::string WhyTaken(const DiscoveryDiagnosis& d, const DeviceRecord* record,
                      std::size_t position) {
     std::string reason = "a drive of the device";
     if (record != nullptr) {
-        const std::string_view id = FieldText(record->DeviceId);
+        const std::string_view id = platform::TerminatedText(record->DeviceId);
         const auto model =
             std::find_if(d.models.begin(), d.models.end(), [&](const ModelListEntry& m) {
                 return m.Supported() && ModelMatches(m, id);
@@ -110,7 +111,7 @@ DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery) {
     for (const auto& [letter, sighting] : sightings) {
         VolumeVerdict verdict;
         verdict.letter = letter;
-        const std::string root{letter, ':', '\\'};
+        const std::string root = platform::DriveRoot(letter);
         if (sighting.volume) {
             verdict.folder = sighting.volume->directory.string();
             verdict.label = sighting.volume->label;
@@ -124,7 +125,7 @@ DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery) {
             verdict.fileSystem = info ? info->fileSystem : "";
         }
         if (sighting.record != nullptr) {
-            verdict.deviceId = std::string(FieldText(sighting.record->DeviceId));
+            verdict.deviceId = std::string(platform::TerminatedText(sighting.record->DeviceId));
             verdict.eligible = sighting.record->Eligible != 0;
         }
         const auto taken = std::find(d.drives.begin(), d.drives.end(), letter);

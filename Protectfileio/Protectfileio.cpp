@@ -1,5 +1,6 @@
 #include "Protectfileio/Protectfileio.h"
 
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
 #include <cstdio>
@@ -22,8 +23,8 @@ void ShowRefusal(const char* text, const char* title) {
 
 WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
                                 std::span<const WriterNameSlot> names, std::uint8_t waitState) {
-    if (folderCount > static_cast<std::int32_t>(kMaxProtectedFolders)) {
-        ShowRefusal("Cannot protect more than 16 folders.", "Lunavio Utility");
+    if (folderCount > static_cast<std::int32_t>(kMaxPrivateFolders)) {
+        ShowRefusal(kWriterLimitText, kUtilityTitle);
         return {WriteOutcome::Refused, {}};
     }
     if (folderCount < 0 || names.size() < static_cast<std::size_t>(folderCount))
@@ -31,7 +32,7 @@ WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std:
     const auto given = names.first(static_cast<std::size_t>(folderCount));
     for (const WriterNameSlot& name : given) {
         if (WriterNameLength(name) > kMaxFolderNameUnits) {
-            ShowRefusal("Folders to be protected cannot more than 30 characters.", "Tessaro Tool");
+            ShowRefusal(kWriterNameLengthText, kNameLengthTitle);
             return {WriteOutcome::Refused, {}};
         }
     }
@@ -56,7 +57,7 @@ ProtectionFileReading InspectProtectionFile(char driveLetter) {
 }
 
 void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
-                        std::span<ReaderNameSlot, kMaxProtectedFolders> names,
+                        std::span<ReaderNameSlot, kMaxPrivateFolders> names,
                         std::uint8_t& waitState) {
     folderCount = 0;
     password = 0;

@@ -11,7 +11,6 @@
 #include <span>
 
 inline constexpr std::size_t kProtectionFileSize = 2048;
-inline constexpr std::size_t kMaxProtectedFolders = 16;
 inline constexpr std::size_t kMaxFolderNameUnits = 30;
 inline constexpr std::size_t kReadNameUnits = 32;
 
@@ -27,7 +26,7 @@ struct ProtectionSettings {
     int folderCount = 0;        // 0..16
     std::uint16_t password = 0; // packed BCD
     std::uint8_t waitState = 0;
-    std::array<ReaderNameSlot, kMaxProtectedFolders> names{}; // slots past folderCount zero
+    std::array<ReaderNameSlot, kMaxPrivateFolders> names{}; // slots past folderCount zero
 };
 
 // Pure: a writer name's units before its terminator; kPathUnits when the slot has none.
@@ -91,5 +90,5 @@ ProtectionFileReading InspectProtectionFile(char driveLetter);
 // waitState are left as they were. A file that cannot be opened, is under 2048 bytes, or of
 // which fewer than 2048 bytes could be read is missing; a longer file's first 2048 are used.
 void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
-                        std::span<ReaderNameSlot, kMaxProtectedFolders> names,
+                        std::span<ReaderNameSlot, kMaxPrivateFolders> names,
                         std::uint8_t& waitState);

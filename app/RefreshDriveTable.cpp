@@ -2,6 +2,7 @@
 
 #include "FrmManage/FrmEditProtect.h"
 #include "app/DriveTable.h"
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
 #include <cstdint>
@@ -32,9 +33,9 @@ void RefreshDriveTable() {
 
     if (selector.ItemIndex() < 0) {
         if (rememberedIndex >= 0) {
-            platform::ShowMessageBox(
-                {rememberedText + " is not found. Change the current drive to " + selector.Item(0),
-                 window.Caption(), platform::BoxOwner::Window, platform::BoxKind::Plain});
+            platform::ShowMessageBox({rememberedText + kDriveGoneText + selector.Item(0),
+                                      window.Caption(), platform::BoxOwner::Window,
+                                      platform::BoxKind::Plain});
             if (refreshRuns != run) {
                 return; // a notice during the message refreshed the window for a newer table
             }

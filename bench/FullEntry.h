@@ -10,7 +10,7 @@ inline DriveProtection FullEntry(char letter) {
     DriveProtection entry{};
     entry.DriveLetter = static_cast<char16_t>(letter);
     entry.Password = 0x1234;
-    for (std::size_t i = 0; i < kPrivateFolderSlots; ++i) {
+    for (std::size_t i = 0; i < kMaxPrivateFolders; ++i) {
         PathSlot& slot = entry.PrivateFolders[i];
         slot[0] = entry.DriveLetter;
         slot[1] = u':';

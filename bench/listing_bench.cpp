@@ -7,6 +7,7 @@
 
 #include "FrmManage/FolderListing.h"
 #include "FrmManage/FrmEditProtect.h"
+#include "FrmManage/qt/QtEditProtectForm.h"
 #include "FullEntry.h"
 #include "RatioReporter.h"
 
@@ -100,7 +101,7 @@ void ReaddirStat(benchmark::State& state) {
 int ShowDrive(TFrmEditProtect& window, const DriveProtection& entry) {
     window.ShowDrive(entry, false);
     QApplication::processEvents();
-    return window.ListView1->RowCount();
+    return static_cast<int>(window.ListView1.RowCount());
 }
 
 long MinorFaults() {
@@ -110,8 +111,9 @@ long MinorFaults() {
 }
 
 std::unique_ptr<TFrmEditProtect> ShownWindow() {
-    auto window = std::make_unique<TFrmEditProtect>();
-    window->show();
+    auto window = std::make_unique<TFrmEditProtect>(
+        [](TFrmEditProtect& w) { return std::make_unique<QtEditProtectForm>(w); });
+    static_cast<QtEditProtectForm&>(window->Controls()).show();
     QApplication::processEvents();
     return window;
 }

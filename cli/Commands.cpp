@@ -12,6 +12,7 @@
 #include "platform/Directory.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
+#include "platform/TerminatedText.h"
 #include "platform/Utf8.h"
 
 #include <algorithm>
@@ -31,10 +32,6 @@ void Complain(std::string_view text) {
 
 void Print(std::ostream& out, const Json& json) {
     out << json.dump(2) << '\n';
-}
-
-std::string Root(char letter) {
-    return {letter, ':', '\\'};
 }
 
 // UTF-8 for output; a unit that is half of no pair becomes U+FFFD.
@@ -59,8 +56,7 @@ std::u16string Wide(std::string_view text) {
 
 // The part of a reader slot before its terminator.
 std::u16string SlotName(const ReaderNameSlot& slot) {
-    return {slot.data(),
-            static_cast<std::size_t>(std::find(slot.begin(), slot.end(), u'\0') - slot.begin())};
+    return std::u16string(platform::TerminatedText(slot));
 }
 
 // How a fault is named in JSON and told in words; null and "" for a valid file.
@@ -228,18 +224,19 @@ void PrintReport(const DriveReport& report, bool json, std::ostream& out) {
 // Why NAME is no row of the listing: a file, a folder the window passes over, or nothing.
 void ExplainUnlisted(char letter, const std::u16string& name) {
     std::optional<bool> isFolder;
-    platform::EnumerateDirectoryW(Wide(Root(letter)) + u"*", [&](const platform::FindDataW& found) {
-        if (found.name == name) {
-            isFolder = found.isDirectory;
-        }
-    });
+    platform::EnumerateDirectoryW(Wide(platform::DriveRoot(letter)) + u"*",
+                                  [&](const platform::FindDataW& found) {
+                                      if (found.name == name) {
+                                          isFolder = found.isDirectory;
+                                      }
+                                  });
     const std::string shown = Utf8(name);
     if (!isFolder) {
-        Complain("There is no folder " + shown + " in " + Root(letter));
+        Complain("There is no folder " + shown + " in " + platform::DriveRoot(letter));
     } else if (!*isFolder) {
-        Complain(shown + " in " + Root(letter) + " is a file, not a folder");
+        Complain(shown + " in " + platform::DriveRoot(letter) + " is a file, not a folder");
     } else {
-        Complain(shown + " in " + Root(letter) +
+        Complain(shown + " in " + platform::DriveRoot(letter) +
                  " is hidden: the window does not list it, so it cannot be made private or public");
     }
 }
@@ -304,7 +301,7 @@ bool MarkRows(TFrmEditProtect& window, const SetRequest& request,
 }
 
 std::string VolumeLine(const VolumeVerdict& volume) {
-    std::string line = Root(volume.letter) + "  " +
+    std::string line = platform::DriveRoot(volume.letter) + "  " +
                        (volume.deviceDrive ? "device drive" : "not a device drive") + "\n";
     line += "    label: " + (volume.label.empty() ? std::string("(none)") : volume.label) +
             ", file system: " + (volume.fileSystem.empty() ? "(unknown)" : volume.fileSystem) +
@@ -419,8 +416,8 @@ int RunDrives(bool json, std::ostream& out) {
 }
 
 int RunShow(char drive, bool json, std::ostream& out) {
-    if (!platform::QueryVolumeInformation(Root(drive))) {
-        Complain("There is no drive " + Root(drive));
+    if (!platform::QueryVolumeInformation(platform::DriveRoot(drive))) {
+        Complain("There is no drive " + platform::DriveRoot(drive));
         return kExitRefused;
     }
     DriveReport report;
@@ -448,7 +445,7 @@ int RunSet(const SetRequest& request, bool json, std::ostream& out) {
     int code = kExitRefused;
     RunWindow(letter, [&](TFrmEditProtect& window, std::optional<int> entry) {
         if (!entry) {
-            Complain(std::string(kChooseDriveText) + ": " + Root(letter) +
+            Complain(std::string(kChooseDriveText) + ": " + platform::DriveRoot(letter) +
                      " is not one of its drives (see \"private-folders drives\")");
             return;
         }
@@ -471,7 +468,7 @@ int RunSet(const SetRequest& request, bool json, std::ostream& out) {
             for (const auto& [name, listed] : PrivateFolders(*before.file.settings, before.rows)) {
                 if (!listed) {
                     Complain("note: " + Utf8(name) + " was private but is no root folder of " +
-                             Root(letter) + "; it is no longer kept");
+                             platform::DriveRoot(letter) + "; it is no longer kept");
                 }
             }
         }

@@ -16,6 +16,11 @@
 
 namespace platform {
 
+// The root of a drive, "E:\\".
+inline std::string DriveRoot(char letter) {
+    return {letter, ':', '\\'};
+}
+
 // A lettered volume as the drive map knows it.
 struct LetteredVolume {
     char letter = 0;                 // 'A'..'Z'

@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
-void MemoryControl::SetFocusTo(const TControl& control) {
-    form_.focused = &control;
+void FocusOn(MemoryForm& form, const TControl& control) {
+    form.focused = &control;
 }
 
 void MemoryBitBtn::Press() {
-    if (enabled_) {
+    if (Enabled()) {
         ReportHandlerErrors(onClick_);
     }
 }
@@ -66,7 +66,7 @@ MemoryForm::MemoryForm(TFrmEditProtect& window)
       bitBtn2_(*this, false, [&window] { window.BitBtn2Click(); }),
       bitBtn3_(*this, true, [&window] { window.BitBtn3Click(); }),
       bitBtn4_(*this, true, [&window] { window.BitBtn4Click(); }), listView1_(*this),
-      maskEdit1_(*this), comboBox1_(*this), labeledEdit1_(*this, false) {}
+      maskEdit1_(*this, true), comboBox1_(*this), labeledEdit1_(*this, false) {}
 
 std::string MemoryForm::Caption() const {
     return kWindowCaption;

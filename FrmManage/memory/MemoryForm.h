@@ -14,24 +14,26 @@
 
 class MemoryForm;
 
+// Gives control the keyboard focus of form.
+void FocusOn(MemoryForm& form, const TControl& control);
+
 // What every in-memory control shares: enabled or not, and the form that tracks the focus.
-class MemoryControl {
+template <typename Control> class MemoryControl : public Control {
 public:
     MemoryControl(MemoryForm& form, bool enabled) : form_(form), enabled_(enabled) {}
+    void SetEnabled(bool enabled) override { enabled_ = enabled; }
+    bool Enabled() const override { return enabled_; }
+    void SetFocus() override { FocusOn(form_, *this); }
 
-protected:
-    void SetFocusTo(const TControl& control);
+private:
     MemoryForm& form_;
     bool enabled_;
 };
 
-class MemoryBitBtn final : public TBitBtn, MemoryControl {
+class MemoryBitBtn final : public MemoryControl<TBitBtn> {
 public:
     MemoryBitBtn(MemoryForm& form, bool enabled, std::function<void()> onClick)
         : MemoryControl(form, enabled), onClick_(std::move(onClick)) {}
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetFocus() override { SetFocusTo(*this); }
     // The user presses the button: its handler runs when it is enabled.
     void Press();
 
@@ -39,39 +41,22 @@ private:
     std::function<void()> onClick_;
 };
 
-class MemoryEdit final : public TLabeledEdit, MemoryControl {
+// A text box that holds its text as given, unmasked: a check of the text is the handlers'.
+template <typename Edit> class MemoryText final : public MemoryControl<Edit> {
 public:
-    MemoryEdit(MemoryForm& form, bool enabled) : MemoryControl(form, enabled) {}
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetFocus() override { SetFocusTo(*this); }
+    using MemoryControl<Edit>::MemoryControl;
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
 
 private:
     std::string text_;
 };
+using MemoryEdit = MemoryText<TLabeledEdit>;
+using MemoryMaskEdit = MemoryText<TMaskEdit>;
 
-// Holds its text as given, unmasked: a check of the text is the handlers' to make.
-class MemoryMaskEdit final : public TMaskEdit, MemoryControl {
-public:
-    explicit MemoryMaskEdit(MemoryForm& form) : MemoryControl(form, true) {}
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetFocus() override { SetFocusTo(*this); }
-    std::string Text() const override { return text_; }
-    void SetText(const std::string& text) override { text_ = text; }
-
-private:
-    std::string text_;
-};
-
-class MemoryComboBox final : public TComboBox, MemoryControl {
+class MemoryComboBox final : public MemoryControl<TComboBox> {
 public:
     explicit MemoryComboBox(MemoryForm& form) : MemoryControl(form, true) {}
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetFocus() override { SetFocusTo(*this); }
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override { text_ = text; }
     void Clear() override;
@@ -90,12 +75,9 @@ private:
     int index_ = -1;
 };
 
-class MemoryListView final : public TListView, MemoryControl {
+class MemoryListView final : public MemoryControl<TListView> {
 public:
     explicit MemoryListView(MemoryForm& form) : MemoryControl(form, true) {}
-    void SetEnabled(bool enabled) override { enabled_ = enabled; }
-    bool Enabled() const override { return enabled_; }
-    void SetFocus() override { SetFocusTo(*this); }
     void AppendFolderRow(const FolderRow& row) override;
     void FinishAppending() override {}
     void Clear() override;

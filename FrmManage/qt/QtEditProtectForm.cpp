@@ -68,64 +68,57 @@ std::string Local8Bit(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
-class QtButton final : public TBitBtn {
+// A control of the window's interface on one Qt widget.
+template <typename Control, typename Widget> class QtControl : public Control {
 public:
-    explicit QtButton(QPushButton* button) : button_(button) {}
-    void SetEnabled(bool enabled) override { button_->setEnabled(enabled); }
-    bool Enabled() const override { return button_->isEnabled(); }
-    void SetFocus() override { button_->setFocus(Qt::OtherFocusReason); }
+    explicit QtControl(Widget* widget) : widget_(widget) {}
+    void SetEnabled(bool enabled) override { widget_->setEnabled(enabled); }
+    bool Enabled() const override { return widget_->isEnabled(); }
+    void SetFocus() override { widget_->setFocus(Qt::OtherFocusReason); }
 
-private:
-    QPushButton* button_;
+protected:
+    Widget* widget_;
 };
 
-class QtLabeledEdit final : public TLabeledEdit {
-public:
-    explicit QtLabeledEdit(QLineEdit* edit) : edit_(edit) {}
-    void SetEnabled(bool enabled) override { edit_->setEnabled(enabled); }
-    bool Enabled() const override { return edit_->isEnabled(); }
-    void SetFocus() override { edit_->setFocus(Qt::OtherFocusReason); }
-    std::string Text() const override { return Local8Bit(edit_->text()); }
-    void SetText(const std::string& text) override { edit_->setText(QString::fromLocal8Bit(text)); }
+using QtButton = QtControl<TBitBtn, QPushButton>;
 
-private:
-    QLineEdit* edit_;
+class QtLabeledEdit final : public QtControl<TLabeledEdit, QLineEdit> {
+public:
+    using QtControl::QtControl;
+    std::string Text() const override { return Local8Bit(widget_->text()); }
+    void SetText(const std::string& text) override {
+        widget_->setText(QString::fromLocal8Bit(text));
+    }
 };
 
 // Only the user's choices reach the selector's handler (activated, textEdited), so nothing
 // here needs to silence a signal.
-class QtComboBox final : public TComboBox {
+class QtComboBox final : public QtControl<TComboBox, QComboBox> {
 public:
-    explicit QtComboBox(QComboBox* box) : box_(box) {}
-    void SetEnabled(bool enabled) override { box_->setEnabled(enabled); }
-    bool Enabled() const override { return box_->isEnabled(); }
-    void SetFocus() override { box_->setFocus(Qt::OtherFocusReason); }
-    std::string Text() const override { return Local8Bit(box_->currentText()); }
+    using QtControl::QtControl;
+    std::string Text() const override { return Local8Bit(widget_->currentText()); }
     void SetText(const std::string& text) override {
-        box_->setEditText(QString::fromLocal8Bit(text));
+        widget_->setEditText(QString::fromLocal8Bit(text));
     }
-    void Clear() override { box_->clear(); }
-    void Add(const std::string& entry) override { box_->addItem(QString::fromLocal8Bit(entry)); }
-    int Count() const override { return box_->count(); }
-    std::string Item(int index) const override { return Local8Bit(box_->itemText(index)); }
-    int ItemIndex() const override { return box_->currentIndex(); }
+    void Clear() override { widget_->clear(); }
+    void Add(const std::string& entry) override { widget_->addItem(QString::fromLocal8Bit(entry)); }
+    int Count() const override { return widget_->count(); }
+    std::string Item(int index) const override { return Local8Bit(widget_->itemText(index)); }
+    int ItemIndex() const override { return widget_->currentIndex(); }
     void SetItemIndex(int index) override {
-        if (index >= 0 && index < box_->count()) {
-            box_->setCurrentIndex(index);
+        if (index >= 0 && index < widget_->count()) {
+            widget_->setCurrentIndex(index);
             return;
         }
-        const QString shown = box_->currentText(); // no current entry clears the edit text
-        box_->setCurrentIndex(-1);
-        box_->setEditText(shown);
+        const QString shown = widget_->currentText(); // no current entry clears the edit text
+        widget_->setCurrentIndex(-1);
+        widget_->setEditText(shown);
     }
     void SetHint(const std::string& hint) override {
         const QString text = QString::fromLocal8Bit(hint);
-        box_->setToolTip(text);
-        box_->setAccessibleDescription(text);
+        widget_->setToolTip(text);
+        widget_->setAccessibleDescription(text);
     }
-
-private:
-    QComboBox* box_;
 };
 
 } // namespace
@@ -165,27 +158,28 @@ QtEditProtectForm::QtEditProtectForm(TFrmEditProtect& window) : window_(window) 
     ui.Panel1->setLineWidth(1);
     QWidget* panel = ui.Panel1;
 
-    ui.GroupBox1 = Place<QGroupBox>(panel, QRect(21, 21, 523, 328), QStringLiteral("Root Folders"));
-    ui.Label1 = PlaceLabel(panel, "Password (4 digits):", QRect(67, 313, 95, 13));
-    ui.BitBtn4 = PlaceButton(panel, "Save", QRect(331, 367, 75, 25));
-    ui.BitBtn3 = PlaceButton(panel, "Exit", QRect(443, 367, 75, 25));
-    ui.Label2 = PlaceLabel(panel, "Maximum 16 private folders", QRect(275, 313, 132, 13));
+    ui.GroupBox1 =
+        Place<QGroupBox>(panel, QRect(21, 21, 523, 328), QString::fromLatin1(kRootFoldersText));
+    ui.Label1 = PlaceLabel(panel, kPasswordLabelText, QRect(67, 313, 95, 13));
+    ui.BitBtn4 = PlaceButton(panel, kSaveText, QRect(331, 367, 75, 25));
+    ui.BitBtn3 = PlaceButton(panel, kExitText, QRect(443, 367, 75, 25));
+    ui.Label2 = PlaceLabel(panel, kLimitLabelText, QRect(275, 313, 132, 13));
     ui.ListView1 = Place<QtListView>(panel, QRect(43, 56, 360, 236), ui.ImageList1[kFolderPicture],
                                      ui.ImageList1[kPadlockPicture]);
-    ui.BitBtn1 = PlaceButton(panel, "Mark as Private", QRect(423, 80, 99, 25));
+    ui.BitBtn1 = PlaceButton(panel, kMarkPrivateText, QRect(423, 80, 99, 25));
     ui.BitBtn1->setEnabled(false);
-    ui.BitBtn2 = PlaceButton(panel, "Mark as Public", QRect(423, 128, 99, 25));
+    ui.BitBtn2 = PlaceButton(panel, kMarkPublicText, QRect(423, 128, 99, 25));
     ui.BitBtn2->setEnabled(false);
     ui.Image1 = Place<QLabel>(panel, QRect(47, 313, 16, 16));
     ui.Image1->setPixmap(KeyPicture());
     ui.MaskEdit1 = Place<QtMaskEdit>(panel, QRect(177, 311, 60, 21));
-    ui.Label3 = PlaceLabel(panel, "Drive", QRect(46, 371, 25, 13));
+    ui.Label3 = PlaceLabel(panel, kDriveLabelText, QRect(46, 371, 25, 13));
     ui.ComboBox1 = Place<QComboBox>(panel, QRect(89, 367, 169, 21));
     ui.ComboBox1->setEditable(true);
     ui.ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ui.ComboBox1->setCompleter(nullptr); // typed text stays as typed
     ui.LabeledEdit1 = Place<QLineEdit>(panel, QRect(419, 208, 73, 21));
-    ui.LabeledEdit1Label = PlaceLabel(panel, "Wait state", QRect(419, 192, 73, 13));
+    ui.LabeledEdit1Label = PlaceLabel(panel, kWaitStateLabelText, QRect(419, 192, 73, 13));
     ui.LabeledEdit1Label->setBuddy(ui.LabeledEdit1);
     ui.LabeledEdit1->setEnabled(false);
     ui.LabeledEdit1->hide();

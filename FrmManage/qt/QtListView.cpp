@@ -1,6 +1,7 @@
 #include "FrmManage/qt/QtListView.h"
 
 #include "FrmManage/qt/CutTextToolTips.h"
+#include "app/Texts.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -122,7 +123,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
         case kModified:
             return QString::fromLatin1(row.Modified());
         case kMore:
-            return row.nameTooLong ? QStringLiteral("Name too long") : QString();
+            return row.nameTooLong ? QString::fromLatin1(kNameTooLongText) : QString();
         default:
             return {};
         }
@@ -146,7 +147,8 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     }
     if (role == Qt::DisplayRole) {
-        static const char* const kTitles[kColumns] = {"Name", "Modified", "More..."};
+        static const char* const kTitles[kColumns] = {kNameColumnText, kModifiedColumnText,
+                                                      kMoreColumnText};
         return section >= 0 && section < kColumns ? QString::fromLatin1(kTitles[section])
                                                   : QVariant();
     }
