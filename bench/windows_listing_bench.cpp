@@ -10,6 +10,7 @@
 #include "FrmManage/win32/ControlIds.h"
 #include "FrmManage/win32/Win32Form.h"
 #include "FullEntry.h"
+#include "platform/windows/UniqueHandle.h"
 
 #include <algorithm>
 #include <commctrl.h>
@@ -60,8 +61,9 @@ void Pump() {
 std::size_t FindLoop(char drive) {
     const wchar_t pattern[] = {static_cast<wchar_t>(drive), L':', L'\\', L'*', L'\0'};
     WIN32_FIND_DATAW data;
-    const HANDLE find = ::FindFirstFileW(pattern, &data);
-    if (find == INVALID_HANDLE_VALUE) {
+    const auto find =
+        platform::windows_detail::Owned<&::FindClose>(::FindFirstFileW(pattern, &data));
+    if (!find) {
         return 0;
     }
     std::size_t folders = 0;
@@ -69,8 +71,7 @@ std::size_t FindLoop(char drive) {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             ++folders;
         }
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.get(), &data));
     return folders;
 }
 
