@@ -257,6 +257,19 @@ window_end_to_end() { # <bin folder> <screenshot or empty>
     click markpublic
     expect "button${T}markpublic${T}disabled"
     expect_row "$photos${T}public$T"
+    # A private row enables only "Mark as Public"; a row whose name is too long, or empty
+    # space, which clears the selection, enables neither.
+    local long
+    long=$(probe state | awk -F'\t' '$1 == "row" && $7 == "Name too long" { print $2; exit }')
+    click row "$music"
+    expect "button${T}markprivate${T}disabled" "button${T}markpublic${T}enabled"
+    click row "$long"
+    expect "button${T}markprivate${T}disabled" "button${T}markpublic${T}disabled"
+    click row "$music"
+    expect "button${T}markpublic${T}enabled"
+    click folders # the middle of the list, below its rows
+    expect "button${T}markprivate${T}disabled" "button${T}markpublic${T}disabled"
+    ! has_row "$music${T}private${T}selected$T" || fail "the row stays selected"
     click password
     press End BackSpace BackSpace BackSpace BackSpace 4 3 2 1
     expect "password${T}4321"
