@@ -289,6 +289,12 @@ window_end_to_end() { # <bin folder> <screenshot or empty>
     press Escape
     expect "password${T}4321"
 
+    echo "-- the list's menu marks from the keyboard"
+    click row "$photos"
+    expect "button${T}markprivate${T}enabled"
+    press shift+F10 Down Return
+    expect_row "$photos${T}private$T"
+
     echo "-- a drive mapped while open appears; its removal falls back"
     mkdir -p "$work/windows/G"
     cp -r demo/drives/F/. "$work/windows/G/"
