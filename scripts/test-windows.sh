@@ -20,6 +20,30 @@ for preset in windows windows-i686; do
     cmake --preset "$preset" -DLUNAVIO_WINE="$WINE" >/dev/null
     cmake --build --preset "$preset"
 done
+# What can be told of both builds without running them: the programs need only the system's
+# DLLs, and both stand-in libraries export the device library's eight names undecorated.
+exports() { # <objdump> <dll>: the exported names
+    "$1" -p "$2" | sed -n '/Ordinal\/Name Pointer/,/^$/p' | sed -n 's/^\s*\[ *[0-9]*\] //p'
+}
+for preset in windows:x86_64:pei-x86-64 windows-i686:i686:pei-i386; do
+    IFS=: read -r name arch format <<<"$preset"
+    objdump=$arch-w64-mingw32-objdump
+    for program in private-folder-setup private-folders window-probe; do
+        file=build/$name/bin/$program.exe
+        "$objdump" -f "$file" | grep -q "file format $format" || {
+            echo "$file is not $format" >&2
+            exit 1
+        }
+        if "$objdump" -p "$file" | grep -iE 'DLL Name: .*(gcc|stdc\+\+|pthread|mingw)'; then
+            echo "$file needs MinGW's DLLs" >&2
+            exit 1
+        fi
+    done
+done
+diff <(exports x86_64-w64-mingw32-objdump build/windows/bin/DeviceInfo.dll) \
+    <(exports i686-w64-mingw32-objdump build/windows-i686/bin/DeviceInfo.dll)
+[ "$(exports i686-w64-mingw32-objdump build/windows-i686/bin/DeviceInfo.dll | wc -l)" = 8 ]
+echo "== both builds: system DLLs only; the stand-in library's eight names in both widths"
 if [ ${#presets[@]} -eq 1 ]; then
     echo "== windows-i686: built, not run: this machine runs no 32-bit programs" \
         "(/usr/lib/wine/wine does not start)"
