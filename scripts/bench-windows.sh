@@ -35,6 +35,7 @@ fi
 wineserver --wait
 ln -sfn "$work/root" "$WINEPREFIX/dosdevices/q:"
 # The Wine desktop goes before the X server does.
+# shellcheck disable=SC2016 # the inner shell expands them
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '"$0" "$1" Q "$2"; status=$?; wineserver --kill; exit $status' \
     "$WINE" "$root/build/windows/bin/windows-listing-bench.exe" "${1:-7}" | tr -d '\r'
 

@@ -66,7 +66,8 @@ for _ in $(seq 50); do
     [ -s "$work/display" ] && break
     sleep 0.1
 done
-export DISPLAY=:$(head -n1 "$work/display")
+DISPLAY=:$(head -n1 "$work/display")
+export DISPLAY
 cleanup() {
     wineserver --kill 2>/dev/null || true
     kill "$xvfb" 2>/dev/null || true

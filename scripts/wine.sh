@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Sourced by the scripts that run Windows programs: WINE, the Wine loader to run them with, and
 # WINE_RUNS_32BIT, whether this machine runs the 32-bit build. Debian's wine starts the
 # 32-bit loader whenever wine32 is installed, but a kernel without 32-bit support (some
