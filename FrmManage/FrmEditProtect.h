@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 // The operating system's version as far as the program uses it.
 struct OsVersionRecord {
@@ -26,6 +28,16 @@ void RecordOsVersion();
 struct MarkChoice {
     bool markPrivate = false;
     bool markPublic = false;
+};
+
+// What "Save" hands the writer, as the window's controls hold it now.
+struct SaveRequest {
+    int entry = -1; // the chosen selector entry, which is its DriveTable index
+    char letter = 0;
+    std::uint16_t password = 0; // packed BCD
+    std::vector<WriterNameSlot> names;
+    std::uint8_t waitState = 0;
+    std::string label; // the drive as the selector shows it
 };
 
 class TFrmEditProtect {
@@ -86,6 +98,10 @@ public:
     // "Mark as Public": makes every selected row public, keeps the selection and disables
     // both mark buttons.
     void BitBtn2Click();
+    // Save's checks of the chosen drive and the password, each failure with its message (and
+    // the focus to the selector for the drive); then what Save would write: the private rows
+    // in list order, the password and the wait state. Writes nothing.
+    std::optional<SaveRequest> PrepareSave();
     // "Save": checks the chosen drive and the password, writes the private rows, the password
     // and the wait state to the drive's protection file, reloads the drive's DriveTable record
     // from the file and reports the outcome. Leaves the list, the marks, the password box and

@@ -23,7 +23,7 @@ std::uint8_t WaitStateOf(const std::string& text) {
 
 } // namespace
 
-std::optional<WriteOutcome> TFrmEditProtect::BitBtn4Click() {
+std::optional<SaveRequest> TFrmEditProtect::PrepareSave() {
     const int index = ComboBox1.ItemIndex();
     if (index < 0) {
         platform::ShowMessageBox({kChooseDriveText, kUtilityTitle, platform::BoxOwner::Window,
@@ -36,17 +36,28 @@ std::optional<WriteOutcome> TFrmEditProtect::BitBtn4Click() {
         ShowPasswordRefusal();
         return std::nullopt;
     }
-    const std::vector<WriterNameSlot> names =
-        PrivateNameSlots(ListView1.RowCount(), ListView1.RowAt());
-    const auto folderCount = static_cast<std::int32_t>(names.size());
-    const char letter = static_cast<char>(CurrentDriveLetter & 0xFF);
-    const std::uint8_t waitState = WaitStateOf(LabeledEdit1.Text());
     // The drive's label as the selector shows it now: a notice arriving while the writer's
     // own message is open may rebuild the selector before the outcome is reported.
-    const std::string label = ComboBox1.Text();
+    return SaveRequest{.entry = index,
+                       .letter = static_cast<char>(CurrentDriveLetter & 0xFF),
+                       .password = *password,
+                       .names = PrivateNameSlots(ListView1.RowCount(), ListView1.RowAt()),
+                       .waitState = WaitStateOf(LabeledEdit1.Text()),
+                       .label = ComboBox1.Text()};
+}
 
+std::optional<WriteOutcome> TFrmEditProtect::BitBtn4Click() {
+    const std::optional<SaveRequest> save = PrepareSave();
+    if (!save) {
+        return std::nullopt;
+    }
+    const int index = save->entry;
+    const char letter = save->letter;
+    const std::uint8_t waitState = save->waitState;
+    const std::string& label = save->label;
     const WriteResult result =
-        WriteProtectionFile(letter, folderCount, *password, names, waitState);
+        WriteProtectionFile(letter, static_cast<std::int32_t>(save->names.size()), save->password,
+                            save->names, waitState);
 
     // The record follows what is on disk. A refresh during the writer's message has rebuilt
     // the table and read every file again; the entry is reloaded only while it still stands

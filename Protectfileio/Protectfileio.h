@@ -67,6 +67,11 @@ struct WriteResult {
     std::optional<platform::ReplaceError> failure; // why, when the drive refused the new file
 };
 
+// The checks WriteProtectionFile makes before it builds or opens anything, in its order and with
+// its messages: nullopt when the file would be written, else the result the write gives.
+std::optional<WriteResult> CheckProtectionFileWrite(std::int32_t folderCount,
+                                                    std::span<const WriterNameSlot> names);
+
 // Replaces driveLetter's MPlay.sys with names 0..folderCount-1 of the slots, the password
 // and the wait state, atomically: the drive holds the old file or the new one, never a part.
 // Checked before anything is built or opened: a count above 16 is Refused with its message

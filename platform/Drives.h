@@ -44,6 +44,18 @@ std::vector<LetteredVolume> LetteredVolumes();
 // never leaves its drive), a wildcard elsewhere, or a NUL.
 std::optional<std::filesystem::path> LocalPath(std::string_view drivePath);
 
+// A volume of a USB disk that is not mounted, and so has no letter: a partition, or a disk
+// without partitions.
+struct UnmountedVolume {
+    std::string deviceNode; // "/dev/sdb1"
+    std::string deviceId;   // as a lettered volume's on that disk would be
+};
+
+// The unmounted volumes of USB disks, in device order, found in sysfs without root rights:
+// $LUNAVIO_SYSFS when set (a captured tree), else /sys. Under simulation only a tree named by
+// $LUNAVIO_SYSFS is read. None on Windows, which mounts every volume it can read.
+std::vector<UnmountedVolume> UnmountedVolumes();
+
 struct VolumeInformation {
     std::string label;      // empty when the volume has none
     std::string fileSystem; // "FAT32", "exFAT", "NTFS", ...

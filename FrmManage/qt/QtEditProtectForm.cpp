@@ -209,8 +209,13 @@ QtEditProtectForm::QtEditProtectForm(TFrmEditProtect& window) : window_(window) 
     controls_ = std::make_unique<Controls>(ui);
 
     // Every handler runs as the user's action, through the window's handling of errors.
-    const auto run = [this](void (TFrmEditProtect::*handler)()) {
-        return [this, handler] { ReportHandlerErrors([this, handler] { (window_.*handler)(); }); };
+    // The window is captured as a plain pointer: with GCC 12, a `this` captured again by a
+    // lambda that another lambda returns was seen under the sanitizers to point into this
+    // constructor's stack frame.
+    TFrmEditProtect* const target = &window_;
+    const auto run = [target](void (TFrmEditProtect::*handler)()) {
+        return
+            [target, handler] { ReportHandlerErrors([target, handler] { (target->*handler)(); }); };
     };
     connect(ui.ComboBox1, &QComboBox::activated, this, run(&TFrmEditProtect::ComboBox1Change));
     connect(ui.ComboBox1->lineEdit(), &QLineEdit::textEdited, this,

@@ -24,6 +24,10 @@ std::optional<std::string> Terminated(std::string_view text) {
 
 } // namespace
 
+std::vector<UnmountedVolume> UnmountedVolumes() {
+    return {};
+}
+
 std::vector<LetteredVolume> LetteredVolumes() {
     // An empty card reader or disc drive must not ask the user to insert a medium.
     DWORD previous = 0;
