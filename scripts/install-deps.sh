@@ -24,8 +24,10 @@ group[window]="openbox at-spi2-core dbus-daemon dbus-x11 python3-pyatspi fonts-l
 # Fuzzing with libFuzzer.
 group[fuzz]="clang llvm libclang-rt-14-dev"
 
-# The Windows cross-build, its tests under Wine, and the setup program (NSIS).
-group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis"
+# The Windows cross-builds, their tests under Wine and the setup program (NSIS). The window's
+# checks under Wine drive it with xdotool on Xvfb, in Wine's own fonts (Tahoma, Marlett).
+group[windows]="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 nsis
+    fonts-wine xvfb xauth xdotool imagemagick"
 
 # Wine's 32-bit side, for the 32-bit programs, from Debian's i386 architecture. Only where the
 # kernel runs 32-bit programs: elsewhere Debian's wine script would pick the 32-bit loader and

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
 # Checks a Windows setup program under Wine, in a prefix of its own made anew: a silent install
 # (/S) puts the files, the Start-menu entry and the uninstall entry in place; the installed
-# private-folders.exe runs from where the Start-menu entry points (from where the uninstall
-# entry says while the build has no window) and reports the prefix's drives through our
+# private-folders.exe runs from where the Start-menu entry points and reports the prefix's drives through our
 # DeviceInfo.dll; a silent uninstall leaves no file, no entry and no key behind.
 #
 #   bash scripts/test-windows-setup.sh SETUP.EXE BUILD_DIR
 #
-# BUILD_DIR is the Windows build the setup program came from: its bin/ has
-# private-folder-setup.exe when the build has the window. The Start-menu entry is read with
+# BUILD_DIR is the Windows build the setup program came from. The Start-menu entry is read with
 # shortcut-target.exe of the 64-bit test build (build/windows/bin).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -64,20 +62,14 @@ installed=$(entry InstallLocation)
 [ "$(entry DisplayVersion)" = "$version" ]
 [ "$(entry UninstallString)" = "\"$installed\\uninstall.exe\"" ]
 folder=$("$wine" winepath -u "$installed" | tr -d '\r')
-for file in private-folders.exe DeviceInfo.dll README.txt LICENSE.txt uninstall.exe; do
+for file in private-folder-setup.exe private-folders.exe DeviceInfo.dll README.txt LICENSE.txt uninstall.exe; do
     [ -f "$folder/$file" ] || { echo "not installed: $file" >&2; exit 1; }
 done
 cmp "$folder/LICENSE.txt" LICENSE
 
-if [ -f "$build/bin/private-folder-setup.exe" ]; then
-    target=$(win "$root/build/windows/bin/shortcut-target.exe" "$shortcut")
-    [ "$target" = "$installed\\private-folder-setup.exe" ]
-    programs=${target%\\*}
-    # Hook: the window, started from the Start-menu entry's target, on the mapped drive.
-else
-    echo "   (no window in this build: no Start-menu entry; the programs are where the uninstall entry says)"
-    programs=$installed
-fi
+target=$(win "$root/build/windows/bin/shortcut-target.exe" "$shortcut")
+[ "$target" = "$installed\\private-folder-setup.exe" ]
+programs=${target%\\*}
 
 echo "== $programs\\private-folders.exe drives"
 win "$programs\\private-folders.exe" drives | tee "$build/setup-test/drives"
