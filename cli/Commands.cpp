@@ -339,9 +339,9 @@ std::optional<std::set<std::size_t>> ResolveNames(char letter, const std::vector
     return found;
 }
 
-// As the user would: clicks each row and presses the button the click enabled. --public and
-// --all-public come first. A row the window would not let be marked private, or the limit of
-// 16, refuses (after saying why); nothing is written then.
+// As the user would: clicks each row and presses the button the click enabled, if it did.
+// --public and --all-public come first. A row the window would not let be marked private, or
+// the limit of 16, refuses (after saying why); nothing is written then.
 bool MarkRows(TFrmEditProtect& window, const SetRequest& request,
               const std::set<std::size_t>& toPublic, const std::set<std::size_t>& toPrivate) {
     MemoryForm& form = MemoryFormOf(window);
@@ -349,7 +349,9 @@ bool MarkRows(TFrmEditProtect& window, const SetRequest& request,
     for (std::size_t i = 0; i < list.RowCount(); ++i) {
         if (request.allPublic || toPublic.contains(i)) {
             form.ClickRow(static_cast<int>(i));
-            form.Press(window.BitBtn2);
+            if (window.BitBtn2.Enabled()) { // a private row
+                window.BitBtn2Click();
+            }
         }
     }
     for (const std::size_t i : toPrivate) {
@@ -362,7 +364,7 @@ bool MarkRows(TFrmEditProtect& window, const SetRequest& request,
                      ": Name too long; a name of 19 or more characters cannot be made private");
             return false;
         }
-        form.Press(window.BitBtn1);
+        window.BitBtn1Click();
         if (!list.Row(i).IsPrivate()) {
             return false; // the limit of 16, which the window has said
         }
