@@ -1,6 +1,7 @@
 #include "FrmManage/FrmEditProtect.h"
 #include "app/DriveTable.h"
 #include "platform/DeviceNotices.h"
+#include "platform/qt/QtLockWait.h"
 #include "platform/qt/QtMessageBox.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ int main(int, char*[]) {
     int count = 1;
     QApplication application(count, arguments);
     platform::InstallQtMessageBoxes([]() -> QWidget* { return FrmEditProtect; });
+    platform::InstallQtLockWait();
 
     const int found = BuildDriveTable();
     TFrmEditProtect window;

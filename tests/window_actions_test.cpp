@@ -9,6 +9,7 @@
 #include "platform/Drives.h"
 #include "platform/Files.h"
 #include "platform/MessageBox.h"
+#include "platform/qt/QtLockWait.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <gmock/gmock.h>
@@ -31,6 +33,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <sys/file.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -489,6 +493,30 @@ TEST_F(WindowActionsTest, AFailedReplacementKeepsTheOldFileAndSaysWhy) {
         EXPECT_EQ(RecordFolders(0), (std::vector<std::u16string>{u"E:\\ALPHA"}));
         EXPECT_EQ(w.MaskEdit1->EditText(), "5555");
     }
+}
+
+// This process holds the drive's save lock as a stopped program would: the save gives up after
+// a bounded wait, during which the window's own events (here a timer) go on running.
+TEST_F(WindowActionsTest, ASaveLockHeldElsewhereFailsTheSaveAndTheWindowKeepsRunning) {
+    OpenOnDevice();
+    const auto old = ReadBytes(DrivePath("e", "MPlay.sys"));
+    ClickRow(RowOf(u"BETA"));
+    Click(w.BitBtn1);
+    const int folder = ::open(DrivePath("e").toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    platform::InstallQtLockWait();
+    bool timerRan = false;
+    QTimer::singleShot(50, [&timerRan] { timerRan = true; });
+    Click(w.BitBtn4);
+    platform::SetLockWaitHook({});
+    ::close(folder);
+
+    EXPECT_TRUE(timerRan);
+    EXPECT_THAT(recorder_.Texts(),
+                ElementsAre(SaveFailedBecause("Another program is saving to this drive.")));
+    EXPECT_EQ(ReadBytes(DrivePath("e", "MPlay.sys")), old);
+    EXPECT_THAT(QDir(DrivePath("e")).entryList(QDir::Files), ElementsAre("MPlay.sys"));
 }
 
 bool RunCommand(const QString& program, const QStringList& args) {
