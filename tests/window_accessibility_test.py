@@ -18,7 +18,8 @@ import sys
 import tempfile
 import time
 
-TIMEOUT = 60  # seconds for every wait; the program under AddressSanitizer starts slowly
+from atspi_walk import TIMEOUT, poll, related, walk
+
 CAPTION = "Private folder setup Ver.1.01"
 INNER = "LUNAVIO_ACCESSIBILITY_SESSION"
 
@@ -59,41 +60,9 @@ def outer(argv):
         server.wait(timeout=TIMEOUT)
 
 
-def poll(what, probe):
-    """probe() until it gives something true; bounded by TIMEOUT."""
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline:
-        try:
-            found = probe()
-        except Exception:  # the tree changes under the walk while the program starts
-            found = None
-        if found:
-            return found
-        time.sleep(0.1)
-    sys.exit("timed out waiting for " + what)
-
-
-def walk(node):
-    """node and all its descendants."""
-    yield node
-    for i in range(node.childCount):
-        child = node.getChildAtIndex(i)
-        if child is not None:
-            yield from walk(child)
-
-
 def showing(node):
     import pyatspi
     return node.getState().contains(pyatspi.STATE_SHOWING)
-
-
-def related(node, relation):
-    """The names of the objects node has relation to."""
-    names = []
-    for rel in node.getRelationSet():
-        if rel.getRelationType() == relation:
-            names += [rel.getTarget(i).name for i in range(rel.getNTargets())]
-    return names
 
 
 def inner(program, demo):

@@ -25,7 +25,8 @@ import sys
 import tempfile
 import time
 
-TIMEOUT = 60  # seconds for every wait; the program under AddressSanitizer starts slowly
+from atspi_walk import TIMEOUT, poll, related, walk
+
 SKIPPED = 77
 CAPTION = "Private folder setup Ver.1.01"
 INNER = "LUNAVIO_WAYLAND_SESSION"
@@ -79,38 +80,6 @@ def outer(argv):
             server.wait(timeout=TIMEOUT)
     finally:
         shutil.rmtree(runtime, ignore_errors=True)
-
-
-def poll(what, probe):
-    """probe() until it gives something true; bounded by TIMEOUT."""
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline:
-        try:
-            found = probe()
-        except Exception:  # the tree changes under the walk while the program works
-            found = None
-        if found:
-            return found
-        time.sleep(0.1)
-    sys.exit("timed out waiting for " + what)
-
-
-def walk(node):
-    """node and all its descendants."""
-    yield node
-    for i in range(node.childCount):
-        child = node.getChildAtIndex(i)
-        if child is not None:
-            yield from walk(child)
-
-
-def related(node, relation):
-    """The names of the objects node has relation to."""
-    names = []
-    for rel in node.getRelationSet():
-        if rel.getRelationType() == relation:
-            names += [rel.getTarget(i).name for i in range(rel.getNTargets())]
-    return names
 
 
 class ProtocolLog:
