@@ -1,9 +1,35 @@
-"""What the window tests that walk AT-SPI share: bounded waits and walks of the tree."""
+"""What the window tests that walk AT-SPI share: a private X server, bounded waits and walks
+of the tree."""
 
+import os
+import select
+import subprocess
 import sys
 import time
 
 TIMEOUT = 60  # seconds for every wait; the program under AddressSanitizer starts slowly
+
+
+def start_x_server():
+    """A private Xvfb on a display it picks itself; returns (process, display), or None when it
+    named no display."""
+    server = subprocess.Popen(
+        ["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        stdout=subprocess.PIPE)
+    deadline = time.monotonic() + TIMEOUT
+    line = b""
+    while not line.endswith(b"\n") and time.monotonic() < deadline:
+        ready, _, _ = select.select([server.stdout], [], [], 0.5)
+        if ready:
+            chunk = os.read(server.stdout.fileno(), 64)
+            if not chunk:
+                break
+            line += chunk
+    if not line.strip():
+        server.kill()
+        server.wait()
+        return None
+    return server, ":" + line.decode().strip()
 
 
 def poll(what, probe):

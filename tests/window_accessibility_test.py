@@ -11,42 +11,23 @@ applies, and that "Exit" can be pressed from the accessibility interface.
 """
 
 import os
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-from atspi_walk import TIMEOUT, poll, related, walk
+from atspi_walk import TIMEOUT, poll, related, start_x_server, walk
 
 CAPTION = "Private folder setup Ver.1.01"
 INNER = "LUNAVIO_ACCESSIBILITY_SESSION"
 
 
-def start_x_server():
-    """A private Xvfb on a display it picks itself; returns (process, display)."""
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        stdout=subprocess.PIPE)
-    deadline = time.monotonic() + TIMEOUT
-    line = b""
-    while not line.endswith(b"\n") and time.monotonic() < deadline:
-        ready, _, _ = select.select([server.stdout], [], [], 0.5)
-        if ready:
-            chunk = os.read(server.stdout.fileno(), 64)
-            if not chunk:
-                break
-            line += chunk
-    if not line.strip():
-        server.kill()
-        sys.exit("Xvfb named no display")
-    return server, ":" + line.decode().strip()
-
-
 def outer(argv):
     """Runs this script again inside a private session bus on a private X server."""
-    server, display = start_x_server()
+    started = start_x_server()
+    if started is None:
+        sys.exit("Xvfb named no display")
+    server, display = started
     try:
         env = dict(os.environ, DISPLAY=display, **{INNER: "1"})
         env.pop("DBUS_SESSION_BUS_ADDRESS", None)

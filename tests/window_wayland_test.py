@@ -23,14 +23,13 @@ cannot start.
 
 import os
 import re
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 
-from atspi_walk import TIMEOUT, poll, related, walk
+from atspi_walk import TIMEOUT, poll, related, start_x_server, walk
 
 SKIPPED = 77
 CAPTION = "Private folder setup Ver.1.01"
@@ -65,29 +64,6 @@ def start_weston(runtime, backend="headless-backend.so", x_display=None):
     return None
 
 
-def start_x_server():
-    """A private Xvfb on a display it picks itself; returns (process, display) or None."""
-    if shutil.which("Xvfb") is None or shutil.which("xdotool") is None:
-        return None
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        stdout=subprocess.PIPE)
-    line = b""
-    deadline = time.monotonic() + TIMEOUT
-    while not line.endswith(b"\n") and time.monotonic() < deadline:
-        ready, _, _ = select.select([server.stdout], [], [], 0.5)
-        if ready:
-            chunk = os.read(server.stdout.fileno(), 64)
-            if not chunk:
-                break
-            line += chunk
-    if not line.strip():
-        server.kill()
-        server.wait()
-        return None
-    return server, ":" + line.decode().strip()
-
-
 def outer(argv):
     """Runs this script again inside a private session bus, beside a headless weston and one
     with a keyboard, nested in a private Xvfb."""
@@ -101,7 +77,9 @@ def outer(argv):
         servers.append(started[0])
         env = dict(os.environ, XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY=started[1],
                    **{INNER: "1"})
-        x_server = start_x_server()
+        x_server = None
+        if shutil.which("Xvfb") and shutil.which("xdotool"):
+            x_server = start_x_server()
         if x_server is not None:
             servers.append(x_server[0])
             nested = start_weston(seat_runtime, "x11-backend.so", x_server[1])
