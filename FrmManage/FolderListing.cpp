@@ -1,7 +1,9 @@
 #include "FrmManage/FolderListing.h"
 
+#include "app/Texts.h"
 #include "platform/AsciiCase.h"
 #include "platform/Drives.h"
+#include "platform/TerminatedText.h"
 
 #include <algorithm>
 #include <array>
@@ -52,8 +54,7 @@ void StoreName(std::u16string_view name, std::u16string& stored) {
 // The folder part of a slot ("MUSIC" of "E:\MUSIC"), never read past the slot's end even
 // when the slot holds no terminator; empty when the slot is shorter than its prefix.
 std::u16string_view SlotFolderName(const PathSlot& slot) {
-    const std::u16string_view whole(slot.data(), slot.size());
-    const std::u16string_view text = whole.substr(0, whole.find(u'\0'));
+    const std::u16string_view text = platform::TerminatedText(slot);
     return text.size() > kSlotPrefixUnits ? text.substr(kSlotPrefixUnits) : std::u16string_view{};
 }
 
@@ -75,7 +76,7 @@ public:
     }
 
 private:
-    std::array<std::u16string_view, kPrivateFolderSlots> names_{};
+    std::array<std::u16string_view, kMaxPrivateFolders> names_{};
     std::size_t count_ = 0;
 };
 
@@ -116,10 +117,6 @@ std::string PasswordText(const DriveProtection& entry) {
     return entry.PrivateFolders[0][0] == u'\0' ? "0000" : PasswordDigits(entry.Password);
 }
 
-std::string RootOf(char driveLetter) {
-    return {driveLetter, ':', '\\'};
-}
-
 char LetterOf(const DriveProtection& entry) {
     return static_cast<char>(entry.DriveLetter & 0xFF);
 }
@@ -145,13 +142,13 @@ bool IsFatFileSystem(std::string_view fileSystemName) {
 }
 
 bool DriveIsFat(char driveLetter) {
-    const auto volume = platform::QueryVolumeInformation(RootOf(driveLetter));
+    const auto volume = platform::QueryVolumeInformation(platform::DriveRoot(driveLetter));
     return volume && IsFatFileSystem(volume->fileSystem);
 }
 
 std::string ModifiedText(const platform::SystemTime& lastWrite) {
     if (lastWrite.year == 0 || lastWrite.month < 1 || lastWrite.month > 12) {
-        return "(Unknown)";
+        return kUnknownTimeText;
     }
     char text[48];
     std::snprintf(text, sizeof text, "%s.%d,%d %02d:%02d:%02d", kMonths[lastWrite.month - 1],
@@ -161,7 +158,7 @@ std::string ModifiedText(const platform::SystemTime& lastWrite) {
 }
 
 std::string FormatDriveLabel(char driveLetter) {
-    const std::string root = RootOf(driveLetter);
+    const std::string root = platform::DriveRoot(driveLetter);
     const std::optional<platform::VolumeInformation> volume =
         platform::QueryVolumeInformation(root);
     if (volume && !volume->label.empty())

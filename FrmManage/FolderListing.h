@@ -7,6 +7,7 @@
 #include "platform/Directory.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,9 @@ template <typename Text> struct BasicFolderRow {
 };
 using FolderRow = BasicFolderRow<std::u16string>;
 using FolderRowView = BasicFolderRow<std::u16string_view>;
+
+// Row i of a list, for i below the list's count, as the marking and saving rules take rows.
+using FolderRowAt = std::function<FolderRowView(std::size_t)>;
 
 // Where the listing puts its rows and the password text.
 class FolderRowSink {

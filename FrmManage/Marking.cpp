@@ -3,46 +3,33 @@
 #include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/ProtectionRules.h"
 
-#include <QItemSelectionModel>
-#include <QPushButton>
-
-namespace {
-
-bool IsSelected(const TListView& list, int row) {
-    return list.selectionModel()->isRowSelected(row, QModelIndex());
-}
-
-} // namespace
-
 void TFrmEditProtect::BitBtn1Click() {
-    const int wouldBePrivate = PrivateRowsAfterMarking(
-        static_cast<std::size_t>(ListView1->RowCount()), ListView1->RowAt(),
-        [this](std::size_t i) { return IsSelected(*ListView1, static_cast<int>(i)); });
-    if (wouldBePrivate > kMaxPrivateRows) {
+    const std::size_t wouldBePrivate =
+        PrivateRowsAfterMarking(ListView1.RowCount(), ListView1.RowAt(),
+                                [this](std::size_t i) { return ListView1.Selected(i); });
+    if (wouldBePrivate > kMaxPrivateFolders) {
         ShowPrivateFolderLimit();
         return;
     }
-    for (int i = 0; i < ListView1->RowCount(); ++i) {
-        if (!IsSelected(*ListView1, i)) {
+    for (std::size_t i = 0; i < ListView1.RowCount(); ++i) {
+        if (!ListView1.Selected(i)) {
             continue;
         }
-        if (ListView1->Row(i).IsMarkable()) {
-            ListView1->SetStateIndex(i, kPrivateStateIndex);
+        if (ListView1.Row(i).IsMarkable()) {
+            ListView1.SetStateIndex(i, kPrivateStateIndex);
         }
-        ListView1->selectionModel()->select(ListView1->model()->index(i, 0),
-                                            QItemSelectionModel::Deselect |
-                                                QItemSelectionModel::Rows);
+        ListView1.SetSelected(i, false);
     }
-    BitBtn1->setEnabled(false);
-    BitBtn2->setEnabled(false);
+    BitBtn1.SetEnabled(false);
+    BitBtn2.SetEnabled(false);
 }
 
 void TFrmEditProtect::BitBtn2Click() {
-    for (int i = 0; i < ListView1->RowCount(); ++i) {
-        if (IsSelected(*ListView1, i)) {
-            ListView1->SetStateIndex(i, kPublicStateIndex);
+    for (std::size_t i = 0; i < ListView1.RowCount(); ++i) {
+        if (ListView1.Selected(i)) {
+            ListView1.SetStateIndex(i, kPublicStateIndex);
         }
     }
-    BitBtn1->setEnabled(false);
-    BitBtn2->setEnabled(false);
+    BitBtn1.SetEnabled(false);
+    BitBtn2.SetEnabled(false);
 }

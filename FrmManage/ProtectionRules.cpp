@@ -1,12 +1,12 @@
 #include "FrmManage/ProtectionRules.h"
 
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr const char* kTitle = "Lunavio Utility";
 constexpr std::size_t kPasswordDigits = 4;
 
 // What the step was doing, for a cause the user has no name for.
@@ -51,9 +51,15 @@ std::string SaveFailureCause(const std::optional<platform::ReplaceError>& failur
            (error.detail.empty() ? " failed." : " failed: " + error.detail + ".");
 }
 
-int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
-                            const std::function<bool(std::size_t)>& isSelected) {
-    int after = 0;
+std::string SaveFailedText(const std::string& label,
+                           const std::optional<platform::ReplaceError>& failure) {
+    return "Could not save to " + label + ". " + SaveFailureCause(failure) +
+           " Its settings were not changed.";
+}
+
+std::size_t PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
+                                    const std::function<bool(std::size_t)>& isSelected) {
+    std::size_t after = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const FolderRowView row = rowAt(i);
         if ((isSelected(i) && row.IsMarkable()) || row.IsPrivate()) {
@@ -64,8 +70,8 @@ int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
 }
 
 void ShowPrivateFolderLimit() {
-    platform::ShowMessageBox({"Lunavio cannot protect more than 16 folders", kTitle,
-                              platform::BoxOwner::None, platform::BoxKind::Plain});
+    platform::ShowMessageBox(
+        {kFolderLimitText, kUtilityTitle, platform::BoxOwner::None, platform::BoxKind::Plain});
 }
 
 std::optional<std::uint16_t> PackedPassword(std::string_view text) {
@@ -84,8 +90,8 @@ std::optional<std::uint16_t> PackedPassword(std::string_view text) {
 }
 
 void ShowPasswordRefusal() {
-    platform::ShowMessageBox({"Password must be 0000 - 9999", kTitle, platform::BoxOwner::None,
-                              platform::BoxKind::Plain});
+    platform::ShowMessageBox(
+        {kPasswordRangeText, kUtilityTitle, platform::BoxOwner::None, platform::BoxKind::Plain});
 }
 
 std::string SavedText(const std::string& label) {

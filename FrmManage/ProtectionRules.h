@@ -12,19 +12,10 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr int kMaxPrivateRows = 16;
-
-// Row i of a list, for i below the list's count: the window's packed rows and a plain vector
-// of rows both give their rows this way.
-using FolderRowAt = std::function<FolderRowView(std::size_t)>;
-
-// Said when settings are to be saved without a drive of the device chosen.
-inline constexpr const char* kChooseDriveText = "Please choose a drive of Lunavio";
-
 // The rows that would be private after "Mark as Private" on the selected rows: each row that
 // is selected and markable, or already private, counted once.
-int PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
-                            const std::function<bool(std::size_t)>& isSelected);
+std::size_t PrivateRowsAfterMarking(std::size_t count, const FolderRowAt& rowAt,
+                                    const std::function<bool(std::size_t)>& isSelected);
 
 // The message box "Lunavio cannot protect more than 16 folders" (no owner).
 void ShowPrivateFolderLimit();
@@ -42,6 +33,11 @@ std::string SavedText(const std::string& label);
 // The writer's name list: the stored names of the private rows in row order, one zero-filled
 // slot each (a name is cut to 259 units so the slot keeps its terminator).
 std::vector<WriterNameSlot> PrivateNameSlots(std::size_t count, const FolderRowAt& rowAt);
+
+// The report of a failed save: "Could not save to <label>. <cause> Its settings were not
+// changed."
+std::string SaveFailedText(const std::string& label,
+                           const std::optional<platform::ReplaceError>& failure);
 
 // One sentence on why the drive refused a new MPlay.sys: the cause the system reported (full,
 // read-only, removed, no permission), else the step that failed; without a failure, the

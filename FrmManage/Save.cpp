@@ -2,48 +2,62 @@
 
 #include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/ProtectionRules.h"
-#include "Protectfileio/Protectfileio.h"
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <optional>
+#include <charconv>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr const char* kTitle = "Lunavio Utility";
+// The wait-state box's text as a number, 0 when it is empty or not a number; its low 8 bits.
+std::uint8_t WaitStateOf(const std::string& text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
 
 } // namespace
 
-void TFrmEditProtect::BitBtn4Click() {
-    const int index = ComboBox1->currentIndex();
+std::optional<SaveRequest> TFrmEditProtect::PrepareSave() {
+    const int index = ComboBox1.ItemIndex();
     if (index < 0) {
-        platform::ShowMessageBox(
-            {kChooseDriveText, kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
-        ComboBox1->setFocus(Qt::OtherFocusReason);
-        return;
+        platform::ShowMessageBox({kChooseDriveText, kUtilityTitle, platform::BoxOwner::Window,
+                                  platform::BoxKind::Plain});
+        ComboBox1.SetFocus();
+        return std::nullopt;
     }
-    const std::optional<std::uint16_t> password = PackedPassword(MaskEdit1->EditText());
+    const std::optional<std::uint16_t> password = PackedPassword(MaskEdit1.Text());
     if (!password) {
         ShowPasswordRefusal();
-        return;
+        return std::nullopt;
     }
-    const std::vector<WriterNameSlot> names =
-        PrivateNameSlots(static_cast<std::size_t>(ListView1->RowCount()), ListView1->RowAt());
-    const auto folderCount = static_cast<std::int32_t>(names.size());
-    const char letter = static_cast<char>(CurrentDriveLetter & 0xFF);
-    bool isNumber = false;
-    const int waitValue = LabeledEdit1->text().toInt(&isNumber);
-    const auto waitState = static_cast<std::uint8_t>(isNumber ? waitValue & 0xFF : 0);
     // The drive's label as the selector shows it now: a notice arriving while the writer's
     // own message is open may rebuild the selector before the outcome is reported.
-    const std::string label = ComboBox1->currentText().toLocal8Bit().toStdString();
+    return SaveRequest{.entry = index,
+                       .letter = static_cast<char>(CurrentDriveLetter & 0xFF),
+                       .password = *password,
+                       .names = PrivateNameSlots(ListView1.RowCount(), ListView1.RowAt()),
+                       .waitState = WaitStateOf(LabeledEdit1.Text()),
+                       .label = ComboBox1.Text()};
+}
 
+std::optional<WriteOutcome> TFrmEditProtect::BitBtn4Click() {
+    const std::optional<SaveRequest> save = PrepareSave();
+    if (!save) {
+        return std::nullopt;
+    }
+    const int index = save->entry;
+    const char letter = save->letter;
+    const std::uint8_t waitState = save->waitState;
+    const std::string& label = save->label;
     const WriteResult result =
-        WriteProtectionFile(letter, folderCount, *password, names, waitState);
+        WriteProtectionFile(letter, static_cast<std::int32_t>(save->names.size()), save->password,
+                            save->names, waitState);
 
     // The record follows what is on disk. A refresh during the writer's message has rebuilt
     // the table and read every file again; the entry is reloaded only while it still stands
@@ -57,17 +71,15 @@ void TFrmEditProtect::BitBtn4Click() {
 
     switch (result.outcome) {
     case WriteOutcome::Written:
-        platform::ShowMessageBox(
-            {SavedText(label), kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
+        platform::ShowMessageBox({SavedText(label), kUtilityTitle, platform::BoxOwner::Window,
+                                  platform::BoxKind::Plain});
         break;
-    case WriteOutcome::Failed: {
-        platform::ShowMessageBox({"Could not save to " + label + ". " +
-                                      SaveFailureCause(result.failure) +
-                                      " Its settings were not changed.",
-                                  kTitle, platform::BoxOwner::Window, platform::BoxKind::Plain});
+    case WriteOutcome::Failed:
+        platform::ShowMessageBox({SaveFailedText(label, result.failure), kUtilityTitle,
+                                  platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
-    }
     case WriteOutcome::Refused: // the writer has said why
         break;
     }
+    return result.outcome;
 }

@@ -51,12 +51,6 @@ bool ModelMatches(const ModelListEntry& model, std::string_view deviceId);
 // on when it is eligible, on 4 when its root is a fixed disk, below 4 always.
 bool PassesVersionCheck(const DeviceRecord& record, int osMajor);
 
-// The text of a fixed record field up to its terminator, or the whole field without one.
-template <std::size_t N> std::string_view FieldText(const std::array<char, N>& field) {
-    const auto end = std::find(field.begin(), field.end(), '\0');
-    return {field.data(), static_cast<std::size_t>(end - field.begin())};
-}
-
 // How the last load of the device library went.
 struct LibraryStatus {
     bool loaded = false;

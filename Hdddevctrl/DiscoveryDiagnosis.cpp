@@ -1,9 +1,13 @@
 #include "Hdddevctrl/DiscoveryDiagnosis.h"
 
 #include "app/DriveTable.h"
+#include "platform/AsciiCase.h"
 #include "platform/Drives.h"
+#include "platform/TerminatedText.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <map>
 #include <optional>
 
@@ -42,7 +46,7 @@ std::string WhyNot(const DiscoveryDiagnosis& d, const DeviceRecord* record, int 
     if (record == nullptr) {
         return "the device library does not report it";
     }
-    const std::string_view id = FieldText(record->DeviceId);
+    const std::string_view id = platform::TerminatedText(record->DeviceId);
     const auto matching = [&](bool supported) {
         return std::find_if(d.models.begin(), d.models.end(), [&](const ModelListEntry& model) {
             return model.Supported() == supported && ModelMatches(model, id);
@@ -64,11 +68,67 @@ std::string WhyNot(const DiscoveryDiagnosis& d, const DeviceRecord* record, int 
     return "more drives matched than discovery keeps";
 }
 
+// The four hexadecimal digits after tag in an upper-cased device id, lower-cased as lsusb
+// prints them; empty when they are not there.
+std::string UsbNumber(std::string_view id, std::string_view tag) {
+    const auto at = id.find(tag);
+    if (at == std::string_view::npos || id.size() - at - tag.size() < 4) {
+        return {};
+    }
+    std::string digits(id.substr(at + tag.size(), 4));
+    for (char& c : digits) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return {};
+        }
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return digits;
+}
+
+// A name as one shell word.
+std::string ShellWord(const std::string& text) {
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("._:-+/", c) != nullptr;
+    });
+    if (plain) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// The models add line that makes a volume count, when its numbers are the only obstacle: the
+// library lists it, it is eligible, and no supported model matches. A model that matches but
+// does not support private folders is named, so the line turns it on.
+std::string AddModelCommand(const DiscoveryDiagnosis& d, const VolumeVerdict& volume, int osMajor) {
+    const std::string vendor = UsbNumber(volume.deviceId, "VID_");
+    const std::string product = UsbNumber(volume.deviceId, "PID_");
+    const bool counts = osMajor >= 5 ? volume.eligible : osMajor < 4;
+    if (volume.deviceDrive || !d.library.loaded || d.result < 0 || vendor.empty() ||
+        product.empty() || !counts) {
+        return {};
+    }
+    std::string command = "private-folders models add " + vendor + ":" + product;
+    for (const ModelListEntry& model : d.models) {
+        if (ModelMatches(model, volume.deviceId)) {
+            if (model.Supported()) {
+                return {};
+            }
+            command.append(" ").append(ShellWord(model.name));
+            break;
+        }
+    }
+    return command;
+}
+
 std::string WhyTaken(const DiscoveryDiagnosis& d, const DeviceRecord* record,
                      std::size_t position) {
     std::string reason = "a drive of the device";
     if (record != nullptr) {
-        const std::string_view id = FieldText(record->DeviceId);
+        const std::string_view id = platform::TerminatedText(record->DeviceId);
         const auto model =
             std::find_if(d.models.begin(), d.models.end(), [&](const ModelListEntry& m) {
                 return m.Supported() && ModelMatches(m, id);
@@ -110,7 +170,7 @@ DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery) {
     for (const auto& [letter, sighting] : sightings) {
         VolumeVerdict verdict;
         verdict.letter = letter;
-        const std::string root{letter, ':', '\\'};
+        const std::string root = platform::DriveRoot(letter);
         if (sighting.volume) {
             verdict.folder = sighting.volume->directory.string();
             verdict.label = sighting.volume->label;
@@ -124,7 +184,7 @@ DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery) {
             verdict.fileSystem = info ? info->fileSystem : "";
         }
         if (sighting.record != nullptr) {
-            verdict.deviceId = std::string(FieldText(sighting.record->DeviceId));
+            verdict.deviceId = std::string(platform::TerminatedText(sighting.record->DeviceId));
             verdict.eligible = sighting.record->Eligible != 0;
         }
         const auto taken = std::find(d.drives.begin(), d.drives.end(), letter);
@@ -133,9 +193,28 @@ DiscoveryDiagnosis DiagnoseDiscovery(const DeviceDiscovery& discovery) {
             verdict.deviceDrive
                 ? WhyTaken(d, sighting.record, static_cast<std::size_t>(taken - d.drives.begin()))
                 : WhyNot(d, sighting.record, discovery.OsMajor());
+        verdict.addModelCommand = AddModelCommand(d, verdict, discovery.OsMajor());
         d.volumes.push_back(std::move(verdict));
     }
+
+    for (const platform::UnmountedVolume& volume : platform::UnmountedVolumes()) {
+        std::string id = volume.deviceId;
+        for (char& c : id) {
+            c = platform::AsciiUpper(c);
+        }
+        const auto model =
+            std::find_if(d.models.begin(), d.models.end(), [&](const ModelListEntry& m) {
+                return m.Supported() && ModelMatches(m, id);
+            });
+        if (model != d.models.end()) {
+            d.unmounted.push_back({volume.deviceNode, std::move(id), model->name});
+        }
+    }
     return d;
+}
+
+std::string MountCommand(const UnmountedDrive& drive) {
+    return "udisksctl mount -b " + ShellWord(drive.deviceNode);
 }
 
 std::string NoDriveCause(const DiscoveryDiagnosis& d) {
@@ -156,6 +235,18 @@ std::string NoDriveCause(const DiscoveryDiagnosis& d) {
     }
     if (d.result < 0) {
         return "The device library could not list the drives";
+    }
+    if (!d.unmounted.empty()) {
+        std::vector<std::string> nodes;
+        std::vector<std::string> commands;
+        for (const UnmountedDrive& drive : d.unmounted) {
+            nodes.push_back(drive.deviceNode);
+            commands.push_back(std::string("\"").append(MountCommand(drive)).append("\""));
+        }
+        const bool one = nodes.size() == 1;
+        return std::string("The disk's ") + (one ? "drive " : "drives ") + Join(nodes) +
+               (one ? " is" : " are") + " not mounted: open " + (one ? "it" : "them") +
+               " in the file manager, or run " + Join(commands);
     }
     return "No supported disk is among the mounted volumes";
 }

@@ -19,6 +19,16 @@ struct VolumeVerdict {
     bool eligible = false;
     bool deviceDrive = false; // discovery took its letter
     std::string reason;       // why it was taken or not, in words
+    // The command that adds its disk's model to the model list, when that would make it a
+    // drive of the device ("private-folders models add 3b17:0512"); else empty.
+    std::string addModelCommand;
+};
+
+// A volume of a supported model's disk that is not mounted, so discovery cannot see it.
+struct UnmountedDrive {
+    std::string deviceNode; // "/dev/sdb1"
+    std::string deviceId;   // upper-cased
+    std::string model;      // the name of the supported model it matches
 };
 
 struct DiscoveryDiagnosis {
@@ -29,7 +39,11 @@ struct DiscoveryDiagnosis {
     int result = 0;                     // discovery's result: letters found, or -1
     std::vector<char> drives;           // the letters it found, in its order
     std::vector<VolumeVerdict> volumes; // in letter order
+    std::vector<UnmountedDrive> unmounted;
 };
+
+// The command that mounts an unmounted drive without root rights, as the desktop would.
+std::string MountCommand(const UnmountedDrive& drive);
 
 // Explains discovery's last run (the caller has run it) from what that run saw, with the
 // model list read again and the machine's lettered volumes as they are now.

@@ -1,10 +1,12 @@
 #include "Hdddevctrl/Hdddevctrl.h"
 
 #include "Hdddevctrl/DeviceDiscovery.h"
+#include "app/Texts.h"
 #include "platform/AsciiCase.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/TerminatedText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +18,7 @@
 namespace {
 
 void ShowLoaderError(const char* text) {
-    platform::ShowMessageBox({text, "Error"});
+    platform::ShowMessageBox({text, kLoaderTitle});
 }
 
 } // namespace
@@ -58,7 +60,8 @@ bool PassesVersionCheck(const DeviceRecord& record, int osMajor) {
         return record.Eligible != 0;
     }
     if (osMajor == 4) {
-        return platform::QueryDriveType(FieldText(record.RootPath)) == platform::DriveType::Fixed;
+        return platform::QueryDriveType(platform::TerminatedText(record.RootPath)) ==
+               platform::DriveType::Fixed;
     }
     return true;
 }
@@ -77,7 +80,7 @@ bool DeviceDiscovery::LoadLibrary() {
     libraryStatus_ = {};
     if (!library_) {
         libraryStatus_.error = load.error.empty() ? "no place to look for it" : load.error;
-        ShowLoaderError("Load DeviceInfo.dll failed.");
+        ShowLoaderError(kLoadLibraryFailedText);
         return false;
     }
     std::array<void*, kDeviceInfoEntryPoints.size()> found{};
@@ -88,7 +91,7 @@ bool DeviceDiscovery::LoadLibrary() {
         libraryStatus_.error = library_->File().string() + " lacks the entry point " +
                                kDeviceInfoEntryPoints[missing - found.begin()];
         library_.reset();
-        ShowLoaderError("Load function of DeviceInfo.dll failed.");
+        ShowLoaderError(kLoadFunctionFailedText);
         return false;
     }
     libraryStatus_ = {.loaded = true, .file = library_->File(), .error = {}};
@@ -175,7 +178,8 @@ int DeviceDiscovery::Discover(DeviceDriveList& list) {
                 return static_cast<int>(written);
             }
             // An empty root path would put a letter 0 into the list, which ends the table.
-            if (record.RootPath[0] == '\0' || !ModelMatches(model, FieldText(record.DeviceId)) ||
+            if (record.RootPath[0] == '\0' ||
+                !ModelMatches(model, platform::TerminatedText(record.DeviceId)) ||
                 !PassesVersionCheck(record, osMajor_)) {
                 continue;
             }

@@ -1,5 +1,6 @@
 #include "Protectfileio/Protectfileio.h"
 
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
 #include <cstdio>
@@ -20,21 +21,28 @@ void ShowRefusal(const char* text, const char* title) {
 
 } // namespace
 
-WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
-                                std::span<const WriterNameSlot> names, std::uint8_t waitState) {
-    if (folderCount > static_cast<std::int32_t>(kMaxProtectedFolders)) {
-        ShowRefusal("Cannot protect more than 16 folders.", "Lunavio Utility");
-        return {WriteOutcome::Refused, {}};
+std::optional<WriteResult> CheckProtectionFileWrite(std::int32_t folderCount,
+                                                    std::span<const WriterNameSlot> names) {
+    if (folderCount > static_cast<std::int32_t>(kMaxPrivateFolders)) {
+        ShowRefusal(kWriterLimitText, kUtilityTitle);
+        return WriteResult{WriteOutcome::Refused, {}};
     }
     if (folderCount < 0 || names.size() < static_cast<std::size_t>(folderCount))
-        return {WriteOutcome::Failed, {}};
-    const auto given = names.first(static_cast<std::size_t>(folderCount));
-    for (const WriterNameSlot& name : given) {
+        return WriteResult{WriteOutcome::Failed, {}};
+    for (const WriterNameSlot& name : names.first(static_cast<std::size_t>(folderCount))) {
         if (WriterNameLength(name) > kMaxFolderNameUnits) {
-            ShowRefusal("Folders to be protected cannot more than 30 characters.", "Tessaro Tool");
-            return {WriteOutcome::Refused, {}};
+            ShowRefusal(kWriterNameLengthText, kNameLengthTitle);
+            return WriteResult{WriteOutcome::Refused, {}};
         }
     }
+    return std::nullopt;
+}
+
+WriteResult WriteProtectionFile(char driveLetter, std::int32_t folderCount, std::uint16_t password,
+                                std::span<const WriterNameSlot> names, std::uint8_t waitState) {
+    if (auto refused = CheckProtectionFileWrite(folderCount, names))
+        return *refused;
+    const auto given = names.first(static_cast<std::size_t>(folderCount));
     const ProtectionFile file = EncodeProtectionFile(given, password, waitState);
     auto replaced = platform::ReplaceFile(ProtectionFilePath(driveLetter), file);
     if (!replaced) {
@@ -56,7 +64,7 @@ ProtectionFileReading InspectProtectionFile(char driveLetter) {
 }
 
 void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
-                        std::span<ReaderNameSlot, kMaxProtectedFolders> names,
+                        std::span<ReaderNameSlot, kMaxPrivateFolders> names,
                         std::uint8_t& waitState) {
     folderCount = 0;
     password = 0;

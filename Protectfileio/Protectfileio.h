@@ -11,7 +11,6 @@
 #include <span>
 
 inline constexpr std::size_t kProtectionFileSize = 2048;
-inline constexpr std::size_t kMaxProtectedFolders = 16;
 inline constexpr std::size_t kMaxFolderNameUnits = 30;
 inline constexpr std::size_t kReadNameUnits = 32;
 
@@ -27,7 +26,7 @@ struct ProtectionSettings {
     int folderCount = 0;        // 0..16
     std::uint16_t password = 0; // packed BCD
     std::uint8_t waitState = 0;
-    std::array<ReaderNameSlot, kMaxProtectedFolders> names{}; // slots past folderCount zero
+    std::array<ReaderNameSlot, kMaxPrivateFolders> names{}; // slots past folderCount zero
 };
 
 // Pure: a writer name's units before its terminator; kPathUnits when the slot has none.
@@ -68,6 +67,11 @@ struct WriteResult {
     std::optional<platform::ReplaceError> failure; // why, when the drive refused the new file
 };
 
+// The checks WriteProtectionFile makes before it builds or opens anything, in its order and with
+// its messages: nullopt when the file would be written, else the result the write gives.
+std::optional<WriteResult> CheckProtectionFileWrite(std::int32_t folderCount,
+                                                    std::span<const WriterNameSlot> names);
+
 // Replaces driveLetter's MPlay.sys with names 0..folderCount-1 of the slots, the password
 // and the wait state, atomically: the drive holds the old file or the new one, never a part.
 // Checked before anything is built or opened: a count above 16 is Refused with its message
@@ -91,5 +95,5 @@ ProtectionFileReading InspectProtectionFile(char driveLetter);
 // waitState are left as they were. A file that cannot be opened, is under 2048 bytes, or of
 // which fewer than 2048 bytes could be read is missing; a longer file's first 2048 are used.
 void ReadProtectionFile(char driveLetter, std::int32_t& folderCount, std::uint16_t& password,
-                        std::span<ReaderNameSlot, kMaxProtectedFolders> names,
+                        std::span<ReaderNameSlot, kMaxPrivateFolders> names,
                         std::uint8_t& waitState);

@@ -1,4 +1,5 @@
 #include "Protectfileio/Protectfileio.h"
+#include "platform/TerminatedText.h"
 
 #include <algorithm>
 #include <string_view>
@@ -21,7 +22,7 @@ constexpr std::size_t kEntrySize = 64;
 constexpr std::size_t kEntryNameAt = 2;
 // A stored name's units, its terminator included.
 constexpr std::size_t kEntryNameUnits = (kEntrySize - kEntryNameAt) / 2;
-static_assert(kEntriesAt + kEntrySize * kMaxProtectedFolders == kProtectionFileSize);
+static_assert(kEntriesAt + kEntrySize * kMaxPrivateFolders == kProtectionFileSize);
 static_assert(kEntryNameUnits == kMaxFolderNameUnits + 1 && kEntryNameUnits < kReadNameUnits);
 
 void StoreLe16(ProtectionFile& file, std::size_t at, std::uint16_t value) {
@@ -53,7 +54,7 @@ ProtectionFileFault CheckProtectionFile(std::span<const std::uint8_t> content) {
         return ProtectionFileFault::Magic;
     // The writer never stores more than 16. Keeping the first 16 of a larger count would mark
     // folders private (or public) that the television treats otherwise, so the file is invalid.
-    if (content[kFolderCountAt] > kMaxProtectedFolders)
+    if (content[kFolderCountAt] > kMaxPrivateFolders)
         return ProtectionFileFault::FolderCount;
     return ProtectionFileFault::None;
 }
@@ -81,7 +82,7 @@ std::optional<ProtectionSettings> DecodeProtectionFile(std::span<const std::uint
 }
 
 std::size_t WriterNameLength(const WriterNameSlot& slot) {
-    return static_cast<std::size_t>(std::find(slot.begin(), slot.end(), u'\0') - slot.begin());
+    return platform::TerminatedText(slot).size();
 }
 
 ProtectionFile EncodeProtectionFile(std::span<const WriterNameSlot> names, std::uint16_t password,
@@ -94,7 +95,7 @@ ProtectionFile EncodeProtectionFile(std::span<const WriterNameSlot> names, std::
     StoreLe16(file, kHeaderWord36At, 4);
     StoreLe16(file, kHeaderWord38At, 4);
     StoreBe16(file, kPasswordAt, password);
-    const std::size_t count = std::min(names.size(), kMaxProtectedFolders);
+    const std::size_t count = std::min(names.size(), kMaxPrivateFolders);
     for (std::size_t k = 0; k < count; ++k) {
         const std::size_t entryAt = kEntriesAt + kEntrySize * k;
         StoreLe16(file, entryAt, 0xFFFF);

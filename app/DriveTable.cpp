@@ -2,6 +2,7 @@
 
 #include "Hdddevctrl/Hdddevctrl.h"
 #include "Protectfileio/Protectfileio.h"
+#include "platform/TerminatedText.h"
 
 #include <algorithm>
 
@@ -9,14 +10,14 @@ DriveTableArray DriveTable{};
 
 void LoadDriveProtection(DriveProtection& entry, std::uint8_t waitState) {
     std::int32_t folderCount = 0;
-    std::array<ReaderNameSlot, kMaxProtectedFolders> names{};
+    std::array<ReaderNameSlot, kMaxPrivateFolders> names{};
     ReadProtectionFile(static_cast<char>(entry.DriveLetter & 0xFF), folderCount, entry.Password,
                        names, waitState);
 
     entry.WaitState = waitState;
     entry.PrivateFolders = {};
     const auto slots =
-        static_cast<std::size_t>(std::clamp<std::int32_t>(folderCount, 0, kPrivateFolderSlots));
+        static_cast<std::size_t>(std::clamp<std::int32_t>(folderCount, 0, kMaxPrivateFolders));
     for (std::size_t k = 0; k < slots; ++k) {
         PathSlot& slot = entry.PrivateFolders[k];
         slot[0] = entry.DriveLetter;
@@ -24,8 +25,8 @@ void LoadDriveProtection(DriveProtection& entry, std::uint8_t waitState) {
         slot[2] = u'\\';
         // Only up to the terminator (the slot is zero already): whatever the reader left
         // after it must not reach the table.
-        const auto end = std::find(names[k].begin(), names[k].end(), u'\0');
-        std::copy(names[k].begin(), end, slot.begin() + 3);
+        const std::u16string_view name = platform::TerminatedText(names[k]);
+        std::copy(name.begin(), name.end(), slot.begin() + 3);
     }
 }
 

@@ -6,7 +6,8 @@
 #include <cstdint>
 
 inline constexpr std::size_t kDriveTableEntries = 7;
-inline constexpr std::size_t kPrivateFolderSlots = 16;
+// The most private folders a drive has: slots in a record, names in its protection file.
+inline constexpr std::size_t kMaxPrivateFolders = 16;
 inline constexpr std::size_t kPathUnits = 260;
 
 // A zero-terminated UTF-16 path such as E:\MUSIC; a slot whose first unit is 0 is empty.
@@ -17,7 +18,7 @@ struct DriveProtection {
     char16_t DriveLetter;    // the 8-bit letter from discovery; 0 ends the table
     std::uint16_t Password;  // packed BCD, first digit in bits 15..12; 0 without a valid file
     std::uint16_t WaitState; // the file's wait-state byte, high 8 bits zero
-    std::array<PathSlot, kPrivateFolderSlots> PrivateFolders;
+    std::array<PathSlot, kMaxPrivateFolders> PrivateFolders;
 };
 static_assert(sizeof(DriveProtection) == 4163 * sizeof(std::uint16_t));
 static_assert(offsetof(DriveProtection, Password) == 1 * sizeof(std::uint16_t));

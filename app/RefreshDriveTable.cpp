@@ -2,11 +2,9 @@
 
 #include "FrmManage/FrmEditProtect.h"
 #include "app/DriveTable.h"
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
-#include <QComboBox>
-#include <QPushButton>
-#include <QSignalBlocker>
 #include <cstdint>
 
 namespace {
@@ -19,7 +17,7 @@ std::uint64_t refreshRuns = 0;
 void RefreshDriveTable() {
     const std::uint64_t run = ++refreshRuns;
     TFrmEditProtect& window = *FrmEditProtect;
-    QComboBox& selector = *window.ComboBox1;
+    TComboBox& selector = window.ComboBox1;
 
     const int found = BuildDriveTable();
     if (found <= 0) {
@@ -27,32 +25,25 @@ void RefreshDriveTable() {
         return;
     }
 
-    const int rememberedIndex = selector.currentIndex();
-    const QString rememberedText = selector.currentText();
-    {
-        const QSignalBlocker quiet(selector);
-        window.FillDriveSelector(DriveTable, static_cast<int>(kDriveTableEntries));
-        selector.setCurrentIndex(
-            selector.findText(rememberedText, Qt::MatchExactly | Qt::MatchCaseSensitive));
-        selector.setEditText(rememberedText);
-    }
+    const int rememberedIndex = selector.ItemIndex();
+    const std::string rememberedText = selector.Text();
+    window.FillDriveSelector(DriveTable, static_cast<int>(kDriveTableEntries));
+    selector.SetItemIndex(selector.IndexOf(rememberedText));
+    selector.SetText(rememberedText);
 
-    if (selector.currentIndex() < 0) {
+    if (selector.ItemIndex() < 0) {
         if (rememberedIndex >= 0) {
-            const std::string text = rememberedText.toLocal8Bit().toStdString() +
-                                     " is not found. Change the current drive to " +
-                                     selector.itemText(0).toLocal8Bit().toStdString();
-            platform::ShowMessageBox({text, window.windowTitle().toLocal8Bit().toStdString(),
-                                      platform::BoxOwner::Window, platform::BoxKind::Plain});
+            platform::ShowMessageBox({rememberedText + kDriveGoneText + selector.Item(0),
+                                      window.Caption(), platform::BoxOwner::Window,
+                                      platform::BoxKind::Plain});
             if (refreshRuns != run) {
                 return; // a notice during the message refreshed the window for a newer table
             }
         }
-        const QSignalBlocker quiet(selector);
-        selector.setCurrentIndex(0);
+        selector.SetItemIndex(0);
     }
 
-    const int current = selector.currentIndex();
+    const int current = selector.ItemIndex();
     if (current < 0) { // discovery counted drives but gave no letter
         SetNoDriveState(window);
         return;
@@ -61,5 +52,5 @@ void RefreshDriveTable() {
         RecordOsVersion(); // the window opened without drives
     }
     window.ShowDrive(DriveTable[static_cast<std::size_t>(current)], OsVersionInfo.MajorVersion < 5);
-    window.BitBtn4->setEnabled(true);
+    window.BitBtn4.SetEnabled(true);
 }

@@ -1,6 +1,6 @@
-#include "FrmManage/FrmEditProtect.h"
-#include "app/DriveTable.h"
-#include "platform/DeviceNotices.h"
+#include "FrmManage/qt/QtEditProtectForm.h"
+#include "app/StartUp.h"
+#include "platform/qt/DeviceNoticeSource.h"
 #include "platform/qt/QtLockWait.h"
 #include "platform/qt/QtMessageBox.h"
 
@@ -13,19 +13,12 @@ int main(int, char*[]) {
     char* arguments[] = {name, nullptr};
     int count = 1;
     QApplication application(count, arguments);
-    platform::InstallQtMessageBoxes([]() -> QWidget* { return FrmEditProtect; });
+    platform::InstallQtMessageBoxes(&QtEditProtectForm::Current);
     platform::InstallQtLockWait();
-
-    const int found = BuildDriveTable();
-    TFrmEditProtect window;
-    FrmEditProtect = &window;
-    platform::DeviceNoticeSource notices(&window);
-    if (found <= 0) {
-        SetNoDriveState(window);
-        window.exec();
-    } else {
-        RunSetupWindow(static_cast<int>(kDriveTableEntries), DriveTable);
-    }
-    FrmEditProtect = nullptr;
-    return 0;
+    return StartUp([](TFrmEditProtect& window) {
+        auto form = std::make_unique<QtEditProtectForm>(window);
+        // The volumes present now are the starting point; every change after is a notice.
+        new platform::DeviceNoticeSource(form.get()); // a child of the form
+        return form;
+    });
 }

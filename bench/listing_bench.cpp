@@ -7,6 +7,7 @@
 
 #include "FrmManage/FolderListing.h"
 #include "FrmManage/FrmEditProtect.h"
+#include "FrmManage/qt/QtEditProtectForm.h"
 #include "RatioReporter.h"
 
 #include <QApplication>
@@ -78,7 +79,7 @@ DriveProtection FullEntry(char letter) {
     DriveProtection entry{};
     entry.DriveLetter = static_cast<char16_t>(letter);
     entry.Password = 0x1234;
-    for (std::size_t i = 0; i < kPrivateFolderSlots; ++i) {
+    for (std::size_t i = 0; i < kMaxPrivateFolders; ++i) {
         PathSlot& slot = entry.PrivateFolders[i];
         slot[0] = entry.DriveLetter;
         slot[1] = u':';
@@ -115,7 +116,7 @@ void ReaddirStat(benchmark::State& state) {
 int ShowDrive(TFrmEditProtect& window, const DriveProtection& entry) {
     window.ShowDrive(entry, false);
     QApplication::processEvents();
-    return window.ListView1->RowCount();
+    return static_cast<int>(window.ListView1.RowCount());
 }
 
 long MinorFaults() {
@@ -125,8 +126,9 @@ long MinorFaults() {
 }
 
 std::unique_ptr<TFrmEditProtect> ShownWindow() {
-    auto window = std::make_unique<TFrmEditProtect>();
-    window->show();
+    auto window = std::make_unique<TFrmEditProtect>(
+        [](TFrmEditProtect& w) { return std::make_unique<QtEditProtectForm>(w); });
+    static_cast<QtEditProtectForm&>(window->Controls()).show();
     QApplication::processEvents();
     return window;
 }

@@ -72,7 +72,7 @@ void SaveRoundTrip(benchmark::State& state) {
         const std::u16string name = u"FOLDER " + std::u16string(1, static_cast<char16_t>(u'A' + k));
         std::copy(name.begin(), name.end(), names[k].begin());
     }
-    std::array<ReaderNameSlot, kMaxProtectedFolders> read{};
+    std::array<ReaderNameSlot, kMaxPrivateFolders> read{};
     for (auto _ : state) {
         if (WriteProtectionFile('E', 3, 0x1234, names, 5).outcome != WriteOutcome::Written) {
             state.SkipWithError("the save failed");

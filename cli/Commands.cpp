@@ -1,37 +1,37 @@
 #include "cli/Commands.h"
 
-#include "FrmManage/FolderListing.h"
+#include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/ProtectionRules.h"
+#include "FrmManage/memory/MemoryForm.h"
 #include "Hdddevctrl/DiscoveryDiagnosis.h"
 #include "Protectfileio/Protectfileio.h"
 #include "app/DriveTable.h"
+#include "app/StartUp.h"
+#include "app/Texts.h"
+#include "cli/Report.h"
 #include "platform/AsciiCase.h"
 #include "platform/Directory.h"
 #include "platform/Drives.h"
 #include "platform/MessageBox.h"
+#include "platform/RegFile.h"
+#include "platform/Registry.h"
+#include "platform/TerminatedText.h"
 #include "platform/Utf8.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <set>
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+constexpr std::string_view kModelKey = "SOFTWARE\\Zembar";
 
 void Complain(std::string_view text) {
     std::cerr << "private-folders: " << text << '\n';
-}
-
-void Print(std::ostream& out, const Json& json) {
-    out << json.dump(2) << '\n';
-}
-
-std::string Root(char letter) {
-    return {letter, ':', '\\'};
 }
 
 // UTF-8 for output; a unit that is half of no pair becomes U+FFFD.
@@ -56,8 +56,7 @@ std::u16string Wide(std::string_view text) {
 
 // The part of a reader slot before its terminator.
 std::u16string SlotName(const ReaderNameSlot& slot) {
-    return {slot.data(),
-            static_cast<std::size_t>(std::find(slot.begin(), slot.end(), u'\0') - slot.begin())};
+    return std::u16string(platform::TerminatedText(slot));
 }
 
 // How a fault is named in JSON and told in words; null and "" for a valid file.
@@ -85,59 +84,55 @@ Json FaultKey(ProtectionFileFault fault) {
     return key ? Json(key) : Json(nullptr);
 }
 
-// The listing's rows and its password text, as the window's folder list would hold them.
-class RowCollector : public FolderRowSink, public PasswordTextSink {
-public:
-    void AppendFolderRow(const FolderRow& row) override { rows.push_back(row); }
-    void SetPasswordText(const std::string&) override {}
+// The rows the window's folder list shows now.
+std::vector<FolderRow> RowsOf(const TListView& list) {
     std::vector<FolderRow> rows;
-};
-
-// The rows as the shared marking and saving rules take them.
-FolderRowAt RowsAt(const std::vector<FolderRow>& rows) {
-    return [&rows](std::size_t i) {
-        const FolderRow& row = rows[i];
-        return FolderRowView{row.name, row.lastWrite, row.nameTooLong, row.storedName,
-                             row.stateIndex};
-    };
-}
-
-// Lists entry's root as drive switching in the window does.
-std::vector<FolderRow> ListRows(const DriveProtection& entry) {
-    RowCollector collector;
-    if (platform::OsMajorVersion() < 5) {
-        ListRootFoldersA(entry, collector, collector);
-    } else {
-        ListRootFoldersW(entry, collector, collector);
+    rows.reserve(list.RowCount());
+    for (std::size_t i = 0; i < list.RowCount(); ++i) {
+        const FolderRowView row = list.Row(i);
+        rows.push_back({std::u16string(row.name), row.lastWrite, row.nameTooLong,
+                        std::u16string(row.storedName), row.stateIndex});
     }
-    return std::move(collector.rows);
+    return rows;
 }
 
-// Builds the drive table as the window's start-up does and decides VolumeIsFat as the window
-// does, from the device's first drive. The table index of letter, or nullopt when the window
-// would not offer it.
-std::optional<std::size_t> LoadDevice(char letter) {
-    BuildDriveTable();
-    VolumeIsFat =
-        DriveTable[0].DriveLetter != 0 && DriveIsFat(static_cast<char>(DriveTable[0].DriveLetter));
-    for (std::size_t i = 0; i < kDriveTableEntries && DriveTable[i].DriveLetter != 0; ++i) {
-        if (platform::AsciiUpper(static_cast<char>(DriveTable[i].DriveLetter)) == letter) {
-            return i;
-        }
-    }
-    return std::nullopt;
+// The program's own start-up on in-memory controls; user(window, entry) is the user of the
+// modal window, entry the selector entry of letter's drive (chosen already), or nullopt when
+// the window does not offer that drive.
+void RunWindow(char letter,
+               const std::function<void(TFrmEditProtect&, std::optional<int> entry)>& user) {
+    StartUp([&](TFrmEditProtect& window) {
+        auto form = std::make_unique<MemoryForm>(window);
+        form->modalRun = [&window, &user, letter] {
+            std::optional<int> entry;
+            for (int i = 0; i < window.ComboBox1.Count(); ++i) {
+                const auto drive =
+                    static_cast<char>(DriveTable[static_cast<std::size_t>(i)].DriveLetter);
+                if (platform::AsciiUpper(drive) == letter) {
+                    entry = i;
+                    MemoryFormOf(window).ChooseEntry(i);
+                    break;
+                }
+            }
+            user(window, entry);
+        };
+        return form;
+    });
 }
 
-// What "show" and "set" report about one drive.
-struct DriveReport {
+// What "show", "set" and "check" report about one protection file: a drive's (with its letter
+// and its root's rows) or any file's.
+struct FileReport {
+    std::string file;
     char letter = 0;
     bool deviceDrive = false;
-    ProtectionFileReading file;
-    std::vector<FolderRow> rows;
+    ProtectionFileReading reading;
+    std::optional<std::vector<FolderRow>> rows; // the drive's listing; none for a file
 };
 
-DriveReport ReportDrive(char letter, bool deviceDrive, const DriveProtection& entry) {
-    return {letter, deviceDrive, InspectProtectionFile(letter), ListRows(entry)};
+// The drive's file and the rows the window lists for it now.
+FileReport ReportDrive(char letter, bool deviceDrive, const TFrmEditProtect& window) {
+    return {{}, letter, deviceDrive, InspectProtectionFile(letter), RowsOf(window.ListView1)};
 }
 
 const char* StateOf(const ProtectionFileReading& file) {
@@ -159,90 +154,159 @@ std::vector<std::pair<std::u16string, bool>> PrivateFolders(const ProtectionSett
     return folders;
 }
 
-void AddSettings(Json& json, const ProtectionSettings* settings,
-                 const std::vector<FolderRow>* rows) {
-    json["password"] = settings ? Json(PasswordDigits(settings->password)) : Json(nullptr);
-    json["wait_state"] = settings ? Json(settings->waitState) : Json(nullptr);
-    json["private_folders"] = Json::array();
-    if (rows != nullptr) {
-        json["missing_folders"] = Json::array();
+// The private folders in file order; each listed one, for a file without rows.
+std::vector<std::pair<std::u16string, bool>> PrivateFolders(const FileReport& r) {
+    if (r.rows) {
+        return PrivateFolders(*r.reading.settings, *r.rows);
     }
-    if (!settings) {
-        return;
+    std::vector<std::pair<std::u16string, bool>> folders;
+    for (int k = 0; k < r.reading.settings->folderCount; ++k) {
+        folders.emplace_back(SlotName(r.reading.settings->names[static_cast<std::size_t>(k)]),
+                             true);
     }
-    for (int k = 0; k < settings->folderCount; ++k) {
-        json["private_folders"].push_back(
-            Utf8(SlotName(settings->names[static_cast<std::size_t>(k)])));
-    }
-    if (rows != nullptr) {
-        for (const auto& [name, listed] : PrivateFolders(*settings, *rows)) {
-            if (!listed) {
-                json["missing_folders"].push_back(Utf8(name));
+    return folders;
+}
+
+Json PrivateFoldersJson(const FileReport& r, bool missingOnly) {
+    Json names = Json::array();
+    if (r.reading.settings) {
+        for (const auto& [name, listed] : PrivateFolders(r)) {
+            if (!missingOnly || !listed) {
+                names.push_back(Utf8(name));
             }
         }
     }
+    return names;
 }
 
-void PrintSettings(std::ostream& out, const ProtectionSettings& settings,
-                   const std::vector<FolderRow>* rows) {
-    out << "Password: " << PasswordDigits(settings.password) << '\n';
-    out << "Wait state: " << static_cast<int>(settings.waitState) << '\n';
-    if (settings.folderCount == 0) {
-        out << "Private folders: none\n";
-        return;
-    }
-    out << "Private folders:\n";
-    if (rows == nullptr) {
-        for (int k = 0; k < settings.folderCount; ++k) {
-            out << "  " << Utf8(SlotName(settings.names[static_cast<std::size_t>(k)])) << '\n';
+std::optional<std::string> OnlyValid(const FileReport& r, std::string text) {
+    return r.reading.settings ? std::optional(std::move(text)) : std::nullopt;
+}
+
+std::string DriveLetterText(char letter) {
+    return std::string(1, letter);
+}
+
+// The fields that show, set and check share.
+const ReportField<FileReport> kStateField = {
+    "state", "MPlay.sys", [](const FileReport& r) { return Json(StateOf(r.reading)); },
+    [](const FileReport& r) -> std::optional<std::string> {
+        const bool invalid = r.reading.present && !r.reading.settings;
+        return StateOf(r.reading) +
+               (invalid ? std::string(": ") + WordsFor(r.reading.fault).text : "");
+    }};
+const ReportField<FileReport> kReasonField = {
+    "reason", nullptr, [](const FileReport& r) { return FaultKey(r.reading.fault); }};
+const ReportField<FileReport> kPasswordField = {
+    "password", "Password",
+    [](const FileReport& r) {
+        return r.reading.settings ? Json(PasswordDigits(r.reading.settings->password))
+                                  : Json(nullptr);
+    },
+    [](const FileReport& r) {
+        return OnlyValid(r, r.reading.settings ? PasswordDigits(r.reading.settings->password) : "");
+    }};
+const ReportField<FileReport> kWaitStateField = {
+    "wait_state", "Wait state",
+    [](const FileReport& r) {
+        return r.reading.settings ? Json(r.reading.settings->waitState) : Json(nullptr);
+    },
+    [](const FileReport& r) {
+        return OnlyValid(r, r.reading.settings
+                                ? std::to_string(static_cast<int>(r.reading.settings->waitState))
+                                : "");
+    }};
+const ReportField<FileReport> kPrivateFoldersField = {
+    "private_folders", "Private folders",
+    [](const FileReport& r) { return PrivateFoldersJson(r, false); },
+    [](const FileReport& r) {
+        std::string text;
+        if (r.reading.settings) {
+            for (const auto& [name, listed] : PrivateFolders(r)) {
+                text += "\n  " + Utf8(name) + (listed ? "" : "  (no such root folder)");
+            }
         }
+        return OnlyValid(r, text.empty() ? "none" : text);
+    }};
+
+// The fields of show and set, in their order.
+const ReportField<FileReport> kDriveFields[] = {
+    {"drive", nullptr, [](const FileReport& r) { return Json(DriveLetterText(r.letter)); }},
+    {"label", "Drive", [](const FileReport& r) { return Json(FormatDriveLabel(r.letter)); },
+     [](const FileReport& r) -> std::optional<std::string> {
+         return FormatDriveLabel(r.letter) + (r.deviceDrive ? "" : ", not a drive of the device");
+     }},
+    {"device_drive", nullptr, [](const FileReport& r) { return Json(r.deviceDrive); }},
+    kStateField,
+    kReasonField,
+    kPasswordField,
+    kWaitStateField,
+    kPrivateFoldersField,
+    {"missing_folders", nullptr, [](const FileReport& r) { return PrivateFoldersJson(r, true); }},
+};
+
+// check names the file instead of a drive; a file has no root folders to miss.
+const ReportField<FileReport> kCheckFields[] = {
+    {"file", "", [](const FileReport& r) { return Json(r.file); },
+     [](const FileReport& r) { return OnlyValid(r, r.file + ": a valid protection file"); }},
+    {"state", nullptr, kStateField.json}, // the file line says it
+    kReasonField,
+    kPasswordField,
+    kWaitStateField,
+    kPrivateFoldersField,
+};
+
+void PrintReport(const FileReport& report, bool json, std::ostream& out) {
+    Render<FileReport>(report, kDriveFields, json, out);
+}
+
+// The window saves the listed folders only; a private folder that is gone drops out.
+void NoteDroppedFolders(const FileReport& before) {
+    if (!before.reading.settings) {
         return;
     }
-    for (const auto& [name, listed] : PrivateFolders(settings, *rows)) {
-        out << "  " << Utf8(name) << (listed ? "" : "  (no such root folder)") << '\n';
+    for (const auto& [name, listed] : PrivateFolders(before)) {
+        if (!listed) {
+            Complain("note: " + Utf8(name) + " was private but is no root folder of " +
+                     platform::DriveRoot(before.letter) + "; it is no longer kept");
+        }
     }
 }
 
-void PrintReport(const DriveReport& report, bool json, std::ostream& out) {
-    const ProtectionSettings* settings = report.file.settings ? &*report.file.settings : nullptr;
-    if (json) {
-        Json answer;
-        answer["drive"] = std::string(1, report.letter);
-        answer["label"] = FormatDriveLabel(report.letter);
-        answer["device_drive"] = report.deviceDrive;
-        answer["state"] = StateOf(report.file);
-        answer["reason"] = FaultKey(report.file.fault);
-        AddSettings(answer, settings, &report.rows);
-        Print(out, answer);
-        return;
+// set --dry-run, in place of the save: the writer's own checks, then the drive's report as
+// the file would read back, with the rows as marked; nothing is written.
+int ReportDryRun(const FileReport& before, const std::vector<FolderRow>& rows,
+                 const SaveRequest& save, bool json, std::ostream& out) {
+    if (CheckProtectionFileWrite(static_cast<std::int32_t>(save.names.size()), save.names)) {
+        return kExitRefused; // the writer has said why
     }
-    out << "Drive: " << FormatDriveLabel(report.letter)
-        << (report.deviceDrive ? "" : ", not a drive of the device") << '\n';
-    out << "MPlay.sys: " << StateOf(report.file);
-    if (report.file.present && !settings) {
-        out << ": " << WordsFor(report.file.fault).text;
-    }
-    out << '\n';
-    if (settings) {
-        PrintSettings(out, *settings, &report.rows);
-    }
+    const ProtectionFile file = EncodeProtectionFile(save.names, save.password, save.waitState);
+    FileReport would = before;
+    would.reading = {true, CheckProtectionFile(file), DecodeProtectionFile(file)};
+    would.rows = rows;
+    Complain("dry run: " + platform::DriveRoot(before.letter) +
+             "MPlay.sys is left as it was; a save would make it read as below");
+    NoteDroppedFolders(before);
+    PrintReport(would, json, out);
+    return kExitDone;
 }
 
 // Why NAME is no row of the listing: a file, a folder the window passes over, or nothing.
 void ExplainUnlisted(char letter, const std::u16string& name) {
     std::optional<bool> isFolder;
-    platform::EnumerateDirectoryW(Wide(Root(letter)) + u"*", [&](const platform::FindDataW& found) {
-        if (found.name == name) {
-            isFolder = found.isDirectory;
-        }
-    });
+    platform::EnumerateDirectoryW(Wide(platform::DriveRoot(letter)) + u"*",
+                                  [&](const platform::FindDataW& found) {
+                                      if (found.name == name) {
+                                          isFolder = found.isDirectory;
+                                      }
+                                  });
     const std::string shown = Utf8(name);
     if (!isFolder) {
-        Complain("There is no folder " + shown + " in " + Root(letter));
+        Complain("There is no folder " + shown + " in " + platform::DriveRoot(letter));
     } else if (!*isFolder) {
-        Complain(shown + " in " + Root(letter) + " is a file, not a folder");
+        Complain(shown + " in " + platform::DriveRoot(letter) + " is a file, not a folder");
     } else {
-        Complain(shown + " in " + Root(letter) +
+        Complain(shown + " in " + platform::DriveRoot(letter) +
                  " is hidden: the window does not list it, so it cannot be made private or public");
     }
 }
@@ -275,8 +339,39 @@ std::optional<std::set<std::size_t>> ResolveNames(char letter, const std::vector
     return found;
 }
 
+// As the user would: clicks each row and presses the button the click enabled. --public and
+// --all-public come first. A row the window would not let be marked private, or the limit of
+// 16, refuses (after saying why); nothing is written then.
+bool MarkRows(TFrmEditProtect& window, const SetRequest& request,
+              const std::set<std::size_t>& toPublic, const std::set<std::size_t>& toPrivate) {
+    MemoryForm& form = MemoryFormOf(window);
+    TListView& list = window.ListView1;
+    for (std::size_t i = 0; i < list.RowCount(); ++i) {
+        if (request.allPublic || toPublic.contains(i)) {
+            form.ClickRow(static_cast<int>(i));
+            form.Press(window.BitBtn2);
+        }
+    }
+    for (const std::size_t i : toPrivate) {
+        form.ClickRow(static_cast<int>(i));
+        if (list.Row(i).IsPrivate()) {
+            continue;
+        }
+        if (!window.BitBtn1.Enabled()) {
+            Complain(Utf8(std::u16string(list.Row(i).name)) +
+                     ": Name too long; a name of 19 or more characters cannot be made private");
+            return false;
+        }
+        form.Press(window.BitBtn1);
+        if (!list.Row(i).IsPrivate()) {
+            return false; // the limit of 16, which the window has said
+        }
+    }
+    return true;
+}
+
 std::string VolumeLine(const VolumeVerdict& volume) {
-    std::string line = Root(volume.letter) + "  " +
+    std::string line = platform::DriveRoot(volume.letter) + "  " +
                        (volume.deviceDrive ? "device drive" : "not a device drive") + "\n";
     line += "    label: " + (volume.label.empty() ? std::string("(none)") : volume.label) +
             ", file system: " + (volume.fileSystem.empty() ? "(unknown)" : volume.fileSystem) +
@@ -285,12 +380,242 @@ std::string VolumeLine(const VolumeVerdict& volume) {
     line +=
         "    device id: " + (volume.deviceId.empty() ? std::string("(none)") : volume.deviceId) +
         (volume.eligible ? ", eligible" : ", not eligible") + "\n";
-    return line + "    " + volume.reason + "\n";
+    return line + "    " + volume.reason;
 }
 
 Json OptionalNumber(const std::optional<std::uint32_t>& number) {
     return number ? Json(*number) : Json(nullptr);
 }
+
+// The model list as read now, and where models add and remove change it.
+struct ModelsReport {
+    platform::RegistrySource source;
+    bool keyFound = false;
+    std::vector<ModelListEntry> models;
+    std::string target;
+};
+
+ModelsReport ReadModels() {
+    ModelsReport report{
+        platform::CurrentUserRegistrySource(), false, {}, platform::CurrentUserRegistryTarget()};
+    if (const auto key = platform::RegistryKey::OpenCurrentUser(kModelKey)) {
+        report.keyFound = true;
+        report.models = ReadModelList(*key);
+    }
+    return report;
+}
+
+// "3b17:0512", as lsusb prints the numbers.
+std::string UsbNumbers(std::uint32_t vendor, std::uint32_t product) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%04x:%04x", static_cast<unsigned>(vendor),
+                  static_cast<unsigned>(product));
+    return text;
+}
+
+std::string ModelLine(const ModelListEntry& model) {
+    const std::string numbers = model.venderId && model.productId
+                                    ? UsbNumbers(*model.venderId, *model.productId) + " "
+                                    : "";
+    return model.name + ": " + numbers + "(" +
+           (model.venderId ? HexTag("VID_", *model.venderId) : "no VenderID") + ", " +
+           (model.productId ? HexTag("PID_", *model.productId) : "no ProductID") + "), " +
+           (model.Supported() ? "supports private folders" : "no private folders");
+}
+
+const ReportField<ModelsReport> kModelsFields[] = {
+    {"path", "Model list",
+     [](const ModelsReport& r) {
+         return r.source.read.empty() ? Json(nullptr) : Json(r.source.read);
+     },
+     [](const ModelsReport& r) -> std::optional<std::string> {
+         if (r.source.read.empty()) {
+             return "none found";
+         }
+         return r.source.read +
+                (r.keyFound ? "" : " (it has no key HKEY_CURRENT_USER\\SOFTWARE\\Zembar)");
+     }},
+    {"looked", "Looked for", [](const ModelsReport& r) { return Json(r.source.looked); },
+     [](const ModelsReport& r) -> std::optional<std::string> {
+         if (!r.source.read.empty()) {
+             return std::nullopt;
+         }
+         std::string text;
+         for (const std::string& place : r.source.looked) {
+             text += "\n  " + place;
+         }
+         return text;
+     }},
+    {"key_found", nullptr, [](const ModelsReport& r) { return Json(r.keyFound); }},
+    {"models", "Models",
+     [](const ModelsReport& r) {
+         Json models = Json::array();
+         for (const ModelListEntry& model : r.models) {
+             models.push_back({{"name", model.name},
+                               {"vendor_id", OptionalNumber(model.venderId)},
+                               {"product_id", OptionalNumber(model.productId)},
+                               {"supported", model.Supported()}});
+         }
+         return models;
+     },
+     [](const ModelsReport& r) -> std::optional<std::string> {
+         std::string text;
+         for (const ModelListEntry& model : r.models) {
+             text += "\n  " + ModelLine(model);
+         }
+         return text.empty() ? "none" : text;
+     }},
+    {"changes_go_to", "Changes go to", [](const ModelsReport& r) { return Json(r.target); }},
+};
+
+// Registry names are compared without regard to case.
+bool SameKeyName(std::string_view a, std::string_view b) {
+    return !platform::RegistryNameLess{}(a, b) && !platform::RegistryNameLess{}(b, a);
+}
+
+// What models add and remove tell of their change, then the list as it is now.
+int ReportModelChange(const platform::RegistryWrite& write, const std::string& failed,
+                      const std::string& done, bool json, std::ostream& out) {
+    if (!write.error.empty()) {
+        Complain("Could not " + failed + " " + write.target + ": " + write.error);
+        return kExitRefused;
+    }
+    if (!write.copiedFrom.empty()) {
+        Complain(write.target + " starts as a copy of " + write.copiedFrom +
+                 ", which is read no longer");
+    }
+    Complain(done + " " + write.target);
+    Render<ModelsReport>(ReadModels(), kModelsFields, json, out);
+    return kExitDone;
+}
+
+// What "drives" reports: the diagnosis of the discovery it has just run.
+struct DrivesReport {
+    DiscoveryDiagnosis d;
+    std::string reason; // NoDriveCause as a sentence; empty when drives were found
+};
+
+// Each distinct models add line once, in letter order, with the volumes it makes count
+// ("E:\\ MEDIA, F:\\ BACKUP").
+std::vector<std::pair<std::string, std::string>> AddModelCommands(const DiscoveryDiagnosis& d) {
+    std::vector<std::pair<std::string, std::string>> commands;
+    for (const VolumeVerdict& v : d.volumes) {
+        if (v.addModelCommand.empty()) {
+            continue;
+        }
+        const std::string volume =
+            platform::DriveRoot(v.letter) + (v.label.empty() ? "" : " " + v.label);
+        const auto same = std::find_if(commands.begin(), commands.end(),
+                                       [&](const auto& c) { return c.first == v.addModelCommand; });
+        if (same == commands.end()) {
+            commands.emplace_back(v.addModelCommand, volume);
+        } else {
+            same->second += ", " + volume;
+        }
+    }
+    return commands;
+}
+
+ModelsReport ModelsOf(const DiscoveryDiagnosis& d) {
+    return {d.modelListSource, d.modelKeyFound, d.models, platform::CurrentUserRegistryTarget()};
+}
+
+Json NullIfEmpty(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+const ReportField<DrivesReport> kDrivesFields[] = {
+    {"model_list", "",
+     [](const DrivesReport& r) { return ReportJson<ModelsReport>(ModelsOf(r.d), kModelsFields); },
+     [](const DrivesReport& r) -> std::optional<std::string> {
+         std::string text = ReportText<ModelsReport>(ModelsOf(r.d), kModelsFields);
+         text.pop_back();
+         return text;
+     }},
+    {"library", "Device library",
+     [](const DrivesReport& r) {
+         const LibraryStatus& library = r.d.library;
+         return Json{{"loaded", library.loaded},
+                     {"path", library.loaded ? Json(library.file.string()) : Json(nullptr)},
+                     {"error", library.loaded ? Json(nullptr) : Json(library.error)}};
+     },
+     [](const DrivesReport& r) -> std::optional<std::string> {
+         return r.d.library.loaded ? "loaded from " + r.d.library.file.string()
+                                   : "not loaded: " + r.d.library.error;
+     }},
+    {"device_drives", "Device drives",
+     [](const DrivesReport& r) {
+         Json letters = Json::array();
+         for (const char letter : r.d.drives) {
+             letters.push_back(DriveLetterText(letter));
+         }
+         return letters;
+     }},
+    {"volumes", "Volumes",
+     [](const DrivesReport& r) {
+         Json volumes = Json::array();
+         for (const VolumeVerdict& v : r.d.volumes) {
+             volumes.push_back({{"letter", DriveLetterText(v.letter)},
+                                {"folder", v.folder},
+                                {"label", v.label},
+                                {"file_system", v.fileSystem},
+                                {"device_id", v.deviceId},
+                                {"eligible", v.eligible},
+                                {"device_drive", v.deviceDrive},
+                                {"reason", v.reason},
+                                {"add_model_command", NullIfEmpty(v.addModelCommand)}});
+         }
+         return volumes;
+     },
+     [](const DrivesReport& r) -> std::optional<std::string> {
+         std::string text;
+         for (const VolumeVerdict& volume : r.d.volumes) {
+             text += "\n  " + VolumeLine(volume);
+         }
+         return text.empty() ? "none" : text;
+     }},
+    {"unmounted", "Not mounted",
+     [](const DrivesReport& r) {
+         Json drives = Json::array();
+         for (const UnmountedDrive& drive : r.d.unmounted) {
+             drives.push_back({{"device", drive.deviceNode},
+                               {"device_id", drive.deviceId},
+                               {"model", drive.model},
+                               {"mount_command", MountCommand(drive)}});
+         }
+         return drives;
+     },
+     [](const DrivesReport& r) -> std::optional<std::string> {
+         if (r.d.unmounted.empty()) {
+             return std::nullopt;
+         }
+         std::string text;
+         for (const UnmountedDrive& drive : r.d.unmounted) {
+             text += "\n  " + drive.deviceNode + "  " + drive.deviceId + ", model " + drive.model +
+                     "\n    mount it in the file manager, or: " + MountCommand(drive);
+         }
+         return text;
+     }},
+    {"no_drive_reason", "", [](const DrivesReport& r) { return NullIfEmpty(r.reason); },
+     [](const DrivesReport& r) {
+         return r.reason.empty() ? std::nullopt : std::optional(r.reason);
+     }},
+    {"add_model_commands", "To make a volume count as the disk's, add its model",
+     [](const DrivesReport& r) {
+         Json commands = Json::array();
+         for (const auto& [command, volumes] : AddModelCommands(r.d)) {
+             commands.push_back(command);
+         }
+         return commands;
+     },
+     [](const DrivesReport& r) -> std::optional<std::string> {
+         std::string text;
+         for (const auto& [command, volumes] : AddModelCommands(r.d)) {
+             text += "\n  " + command + "    # " + volumes;
+         }
+         return text.empty() ? std::nullopt : std::optional(text);
+     }},
+};
 
 } // namespace
 
@@ -314,187 +639,75 @@ void SendMessageBoxesToStandardError() {
 int RunDrives(bool json, std::ostream& out) {
     DeviceDriveList letters{};
     GetDeviceDrives(letters);
-    const DiscoveryDiagnosis d = DiagnoseDiscovery(ProcessDeviceDiscovery());
-    const std::string cause = NoDriveCause(d);
-    const std::string reason = cause.empty() ? cause : cause + ".";
-
-    if (json) {
-        Json answer;
-        Json& list = answer["model_list"];
-        list["path"] =
-            d.modelListSource.read.empty() ? Json(nullptr) : Json(d.modelListSource.read);
-        list["looked"] = d.modelListSource.looked;
-        list["key_found"] = d.modelKeyFound;
-        list["models"] = Json::array();
-        for (const ModelListEntry& model : d.models) {
-            list["models"].push_back({{"name", model.name},
-                                      {"vendor_id", OptionalNumber(model.venderId)},
-                                      {"product_id", OptionalNumber(model.productId)},
-                                      {"supported", model.Supported()}});
-        }
-        answer["library"] = {
-            {"loaded", d.library.loaded},
-            {"path", d.library.loaded ? Json(d.library.file.string()) : Json(nullptr)},
-            {"error", d.library.loaded ? Json(nullptr) : Json(d.library.error)}};
-        answer["device_drives"] = Json::array();
-        for (const char letter : d.drives) {
-            answer["device_drives"].push_back(std::string(1, letter));
-        }
-        answer["volumes"] = Json::array();
-        for (const VolumeVerdict& v : d.volumes) {
-            answer["volumes"].push_back({{"letter", std::string(1, v.letter)},
-                                         {"folder", v.folder},
-                                         {"label", v.label},
-                                         {"file_system", v.fileSystem},
-                                         {"device_id", v.deviceId},
-                                         {"eligible", v.eligible},
-                                         {"device_drive", v.deviceDrive},
-                                         {"reason", v.reason}});
-        }
-        answer["no_drive_reason"] = reason.empty() ? Json(nullptr) : Json(reason);
-        Print(out, answer);
-        return kExitDone;
-    }
-
-    if (d.modelListSource.read.empty()) {
-        out << "Model list: none found; looked for:\n";
-        for (const std::string& place : d.modelListSource.looked) {
-            out << "  " << place << '\n';
-        }
-    } else {
-        out << "Model list: " << d.modelListSource.read
-            << (d.modelKeyFound ? "" : " (it has no key HKEY_CURRENT_USER\\SOFTWARE\\Zembar)")
-            << '\n';
-    }
-    for (const ModelListEntry& model : d.models) {
-        out << "  " << model.name << ": "
-            << (model.venderId ? HexTag("VID_", *model.venderId) : "no VenderID") << ", "
-            << (model.productId ? HexTag("PID_", *model.productId) : "no ProductID") << ", "
-            << (model.Supported() ? "supports private folders" : "no private folders") << '\n';
-    }
-    if (d.library.loaded) {
-        out << "Device library: loaded from " << d.library.file.string() << '\n';
-    } else {
-        out << "Device library: not loaded: " << d.library.error << '\n';
-    }
-    out << "Volumes:\n";
-    for (const VolumeVerdict& volume : d.volumes) {
-        out << "  " << VolumeLine(volume);
-    }
-    if (d.volumes.empty()) {
-        out << "  none\n";
-    }
-    if (!reason.empty()) {
-        out << reason << '\n';
-    }
+    DrivesReport report{DiagnoseDiscovery(ProcessDeviceDiscovery()), {}};
+    const std::string cause = NoDriveCause(report.d);
+    report.reason = cause.empty() ? cause : cause + ".";
+    Render<DrivesReport>(report, kDrivesFields, json, out);
     return kExitDone;
 }
 
 int RunShow(char drive, bool json, std::ostream& out) {
-    if (!platform::QueryVolumeInformation(Root(drive))) {
-        Complain("There is no drive " + Root(drive));
+    if (!platform::QueryVolumeInformation(platform::DriveRoot(drive))) {
+        Complain("There is no drive " + platform::DriveRoot(drive));
         return kExitRefused;
     }
-    const auto index = LoadDevice(drive);
-    DriveProtection entry{};
-    if (index) {
-        entry = DriveTable[*index];
-    } else {
-        // Not a drive the window offers: its folders are compared as the drive's own FAT
-        // decision makes them, unless the device has a first drive to decide it.
-        if (DriveTable[0].DriveLetter == 0) {
-            VolumeIsFat = DriveIsFat(drive);
+    FileReport report;
+    RunWindow(drive, [&](TFrmEditProtect& window, std::optional<int> entry) {
+        if (!entry) {
+            // Not a drive the window offers: its folders are compared as the drive's own FAT
+            // decision makes them, unless the device has a first drive to decide it.
+            if (DriveTable[0].DriveLetter == 0) {
+                VolumeIsFat = DriveIsFat(drive);
+                RecordOsVersion();
+            }
+            DriveProtection other{};
+            other.DriveLetter = static_cast<unsigned char>(drive);
+            LoadDriveProtection(other, 0);
+            window.ShowDrive(other, OsVersionInfo.MajorVersion < 5);
         }
-        entry.DriveLetter = static_cast<unsigned char>(drive);
-        LoadDriveProtection(entry, 0);
-    }
-    const DriveReport report = ReportDrive(drive, index.has_value(), entry);
+        report = ReportDrive(drive, entry.has_value(), window);
+    });
     PrintReport(report, json, out);
-    return report.file.present && !report.file.settings ? kExitRefused : kExitDone;
+    return report.reading.present && !report.reading.settings ? kExitRefused : kExitDone;
 }
 
 int RunSet(const SetRequest& request, bool json, std::ostream& out) {
     const char letter = request.drive;
-    const auto index = LoadDevice(letter);
-    if (!index) {
-        Complain(std::string(kChooseDriveText) + ": " + Root(letter) +
-                 " is not one of its drives (see \"private-folders drives\")");
-        return kExitRefused;
-    }
-    const DriveProtection& entry = DriveTable[*index];
-
-    std::uint16_t password = entry.Password;
-    if (request.password) {
-        const auto packed = PackedPassword(*request.password);
-        if (!packed) {
-            ShowPasswordRefusal();
-            return kExitRefused;
+    int code = kExitRefused;
+    RunWindow(letter, [&](TFrmEditProtect& window, std::optional<int> entry) {
+        if (!entry) {
+            Complain(std::string(kChooseDriveText) + ": " + platform::DriveRoot(letter) +
+                     " is not one of its drives (see \"private-folders drives\")");
+            return;
         }
-        password = *packed;
-    }
-
-    const DriveReport before = ReportDrive(letter, true, entry);
-    std::vector<FolderRow> rows = before.rows;
-    const auto toPublic = ResolveNames(letter, rows, request.makePublic);
-    const auto toPrivate =
-        toPublic ? ResolveNames(letter, rows, request.makePrivate) : std::nullopt;
-    if (!toPrivate) {
-        return kExitRefused;
-    }
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (request.allPublic || toPublic->contains(i)) {
-            rows[i].stateIndex = kPublicStateIndex;
+        const FileReport before = ReportDrive(letter, true, window);
+        const auto toPublic = ResolveNames(letter, *before.rows, request.makePublic);
+        const auto toPrivate =
+            toPublic ? ResolveNames(letter, *before.rows, request.makePrivate) : std::nullopt;
+        if (!toPrivate || !MarkRows(window, request, *toPublic, *toPrivate)) {
+            return;
         }
-    }
-    for (const std::size_t i : *toPrivate) {
-        if (!rows[i].IsMarkable() && !rows[i].IsPrivate()) {
-            Complain(Utf8(rows[i].name) + ": Name too long; a name of 19 or more characters "
-                                          "cannot be made private");
-            return kExitRefused;
-        }
-    }
-    if (PrivateRowsAfterMarking(rows.size(), RowsAt(rows), [&](std::size_t i) {
-            return toPrivate->contains(i);
-        }) > kMaxPrivateRows) {
-        ShowPrivateFolderLimit();
-        return kExitRefused;
-    }
-    for (const std::size_t i : *toPrivate) {
-        if (rows[i].IsMarkable()) {
-            rows[i].stateIndex = kPrivateStateIndex;
-        }
-    }
-
-    const std::vector<WriterNameSlot> names = PrivateNameSlots(rows.size(), RowsAt(rows));
-    const auto waitState = static_cast<std::uint8_t>(entry.WaitState & 0xFF);
-    const WriteResult result = WriteProtectionFile(letter, static_cast<std::int32_t>(names.size()),
-                                                   password, names, waitState);
-    if (result.outcome == WriteOutcome::Refused) {
-        return kExitRefused; // the writer has said why
-    }
-    if (result.outcome == WriteOutcome::Failed) {
-        Complain("Could not write " + Root(letter) + "MPlay.sys. " +
-                 SaveFailureCause(result.failure) + " The drive keeps its old settings.");
-        return kExitRefused;
-    }
-
-    Complain(SavedText(FormatDriveLabel(letter)));
-
-    // What the drive holds now, read back as the window does after saving.
-    DriveProtection saved = entry;
-    LoadDriveProtection(saved, waitState);
-    const DriveReport report = ReportDrive(letter, true, saved);
-    if (before.file.settings) {
-        // The window saves the listed folders only; a private folder that is gone drops out.
-        for (const auto& [name, listed] : PrivateFolders(*before.file.settings, before.rows)) {
-            if (!listed) {
-                Complain("note: " + Utf8(name) + " was private but is no root folder of " +
-                         Root(letter) + "; it is no longer kept");
+        // Without a new password the stored one is typed again.
+        MemoryFormOf(window).TypePassword(request.password.value_or(
+            PasswordDigits(DriveTable[static_cast<std::size_t>(*entry)].Password)));
+        if (request.dryRun) {
+            // Save's own checks, and the writer's, without the write.
+            if (const auto save = window.PrepareSave()) {
+                code = ReportDryRun(before, RowsOf(window.ListView1), *save, json, out);
             }
+            return;
         }
-    }
-    PrintReport(report, json, out);
-    return report.file.settings ? kExitDone : kExitRefused;
+        if (window.BitBtn4Click() != WriteOutcome::Written) {
+            return; // the window has said why
+        }
+        NoteDroppedFolders(before);
+        // What the drive holds now, listed again as choosing the drive lists it.
+        MemoryFormOf(window).ChooseEntry(*entry);
+        const FileReport report = ReportDrive(letter, true, window);
+        PrintReport(report, json, out);
+        code = report.reading.settings ? kExitDone : kExitRefused;
+    });
+    return code;
 }
 
 int RunCheck(const std::string& file, bool json, std::ostream& out) {
@@ -512,22 +725,108 @@ int RunCheck(const std::string& file, bool json, std::ostream& out) {
     in.read(reinterpret_cast<char*>(content.data()), static_cast<std::streamsize>(content.size()));
     content.resize(static_cast<std::size_t>(in.gcount()));
 
-    const ProtectionFileFault fault = CheckProtectionFile(content);
-    const auto settings = DecodeProtectionFile(content);
-    if (json) {
-        Json answer;
-        answer["file"] = file;
-        answer["state"] = settings ? "valid" : "invalid";
-        answer["reason"] = FaultKey(fault);
-        AddSettings(answer, settings ? &*settings : nullptr, nullptr);
-        Print(out, answer);
-    } else if (settings) {
-        out << file << ": a valid protection file\n";
-        PrintSettings(out, *settings, nullptr);
-    }
-    if (!settings) {
-        Complain(file + " is no valid protection file: " + WordsFor(fault).text);
+    const FileReport report{
+        file, 0, false, {true, CheckProtectionFile(content), DecodeProtectionFile(content)}, {}};
+    Render<FileReport>(report, kCheckFields, json, out);
+    if (!report.reading.settings) {
+        Complain(file + " is no valid protection file: " + WordsFor(report.reading.fault).text);
         return kExitRefused;
+    }
+    return kExitDone;
+}
+
+std::optional<std::pair<std::uint16_t, std::uint16_t>> ParseUsbNumbers(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto number = [](std::string_view digits) -> std::optional<std::uint16_t> {
+        unsigned value = 0;
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+        if (digits.empty() || digits.size() > 4 || error != std::errc() ||
+            end != digits.data() + digits.size()) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint16_t>(value);
+    };
+    const auto vendor = number(text.substr(0, colon));
+    const auto product = number(text.substr(colon + 1));
+    if (!vendor || !product) {
+        return std::nullopt;
+    }
+    return std::pair{*vendor, *product};
+}
+
+bool IsModelName(std::string_view text) {
+    return !text.empty() && text.size() <= 255 && text.front() != ' ' && text.back() != ' ' &&
+           std::all_of(text.begin(), text.end(),
+                       [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; });
+}
+
+int RunModels(bool json, std::ostream& out) {
+    Render<ModelsReport>(ReadModels(), kModelsFields, json, out);
+    return kExitDone;
+}
+
+int RunModelsAdd(std::string_view numbers, std::string name, bool json, std::ostream& out) {
+    const auto parsed = ParseUsbNumbers(numbers);
+    if (!parsed || !(name.empty() || IsModelName(name))) {
+        Complain("usage: private-folders models add VID:PID [NAME]");
+        return kExitUsage;
+    }
+    const auto [vendor, product] = *parsed;
+    const std::string given = UsbNumbers(vendor, product);
+    if (name.empty()) {
+        name = given;
+    }
+    const ModelsReport list = ReadModels();
+    for (const ModelListEntry& model : list.models) {
+        const bool same =
+            model.Supported() && model.venderId == vendor && model.productId == product;
+        if (same && SameKeyName(model.name, name)) {
+            break; // the same model again: written anew, which changes nothing
+        }
+        if (same) {
+            // A second model of the same numbers would list each of the disk's drives twice.
+            Complain(given + " is in the model list already, as " + model.name);
+            return RunModels(json, out);
+        }
+    }
+    // The numbers first and the flag that makes the model count last, so that a reader of the
+    // Windows registry never meets a supported model without its numbers.
+    const platform::NamedDword values[] = {
+        {"VenderID", vendor}, {"ProductID", product}, {"PrivateFolderSupport", 1}};
+    return ReportModelChange(
+        platform::SetCurrentUserDwords(std::string(kModelKey) + "\\" + name, values),
+        "add the model to", "Added model " + name + " (" + given + ") to", json, out);
+}
+
+int RunModelsRemove(const std::string& name, bool json, std::ostream& out) {
+    const ModelsReport list = ReadModels();
+    const auto model = std::find_if(list.models.begin(), list.models.end(),
+                                    [&](const auto& m) { return SameKeyName(m.name, name); });
+    if (model == list.models.end()) {
+        Complain("There is no model " + name +
+                 " in the model list (see \"private-folders models\")");
+        return kExitRefused;
+    }
+    return ReportModelChange(
+        platform::DeleteCurrentUserKey(std::string(kModelKey) + "\\" + model->name),
+        "remove the model from", "Removed model " + model->name + " from", json, out);
+}
+
+int RunComplete(std::string_view what, std::ostream& out) {
+    if (what == "drives") {
+        DeviceDriveList letters{};
+        const int count = GetDeviceDrives(letters);
+        for (int i = 0; i < count; ++i) {
+            out << platform::AsciiUpper(letters[static_cast<std::size_t>(i)]) << '\n';
+        }
+    } else if (what == "models") {
+        for (const ModelListEntry& model : ReadModels().models) {
+            out << model.name << '\n';
+        }
     }
     return kExitDone;
 }

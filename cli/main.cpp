@@ -16,6 +16,23 @@ const CLI::Validator kDrive(
     },
     "DRIVE");
 
+// Numbers as lsusb prints them.
+const CLI::Validator kUsbNumbers(
+    [](std::string& text) {
+        return ParseUsbNumbers(text) ? std::string()
+                                     : "'" + text + "' is no VID:PID such as 3b17:0512";
+    },
+    "VID:PID");
+
+const CLI::Validator kModelName(
+    [](std::string& text) {
+        return IsModelName(text) ? std::string()
+                                 : "'" + text +
+                                       "' cannot name a model: printable ASCII without a "
+                                       "backslash, at most 255 characters, no space at either end";
+    },
+    "NAME");
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -48,6 +65,8 @@ int main(int argc, char* argv[]) {
     set->add_option("--public", request.makePublic, "Make this root folder public")
         ->allow_extra_args(false);
     set->add_flag("--all-public", request.allPublic, "Make every folder public first");
+    set->add_flag("--dry-run", request.dryRun,
+                  "Make every check and show the settings as they would be; write nothing");
     addJson(set);
 
     std::string file;
@@ -55,6 +74,28 @@ int main(int argc, char* argv[]) {
         app.add_subcommand("check", "Check whether a file is a valid protection file");
     check->add_option("FILE", file, "The file, such as a copy of MPlay.sys")->required();
     addJson(check);
+
+    CLI::App* models = app.add_subcommand("models", "Show the model list, or change it");
+    models->require_subcommand(0, 1);
+    addJson(models);
+    std::string numbers;
+    std::string modelName;
+    CLI::App* add = models->add_subcommand(
+        "add", "Add a model that supports private folders to your own model list");
+    add->add_option("VID:PID", numbers, "The disk's numbers as lsusb shows them: 3b17:0512")
+        ->required()
+        ->check(kUsbNumbers);
+    add->add_option("NAME", modelName, "The model's name; the numbers when left out")
+        ->check(kModelName);
+    addJson(add);
+    CLI::App* remove = models->add_subcommand("remove", "Remove a model from your own model list");
+    remove->add_option("NAME", modelName, "The model's name, as \"models\" shows it")->required();
+    addJson(remove);
+
+    // The words the shell completions ask for; not for users.
+    std::string what;
+    CLI::App* complete = app.add_subcommand("__complete", "")->group("");
+    complete->add_option("WHAT", what)->required();
 
     try {
         app.parse(argc, argv);
@@ -69,6 +110,18 @@ int main(int argc, char* argv[]) {
     }
     if (check->parsed()) {
         return RunCheck(file, json, std::cout);
+    }
+    if (add->parsed()) {
+        return RunModelsAdd(numbers, modelName, json, std::cout);
+    }
+    if (remove->parsed()) {
+        return RunModelsRemove(modelName, json, std::cout);
+    }
+    if (models->parsed()) {
+        return RunModels(json, std::cout);
+    }
+    if (complete->parsed()) {
+        return RunComplete(what, std::cout);
     }
     const char letter = *ParseDriveArgument(driveText);
     if (show->parsed()) {

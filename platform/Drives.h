@@ -16,6 +16,11 @@
 
 namespace platform {
 
+// The root of a drive, "E:\\".
+inline std::string DriveRoot(char letter) {
+    return {letter, ':', '\\'};
+}
+
 // A lettered volume as the drive map knows it.
 struct LetteredVolume {
     char letter = 0;                 // 'A'..'Z'
@@ -38,6 +43,18 @@ std::vector<LetteredVolume> LetteredVolumes();
 // unmapped letter, a path that is not of the form <letter>:\..., a ".." component (a path
 // never leaves its drive), a wildcard elsewhere, or a NUL.
 std::optional<std::filesystem::path> LocalPath(std::string_view drivePath);
+
+// A volume of a USB disk that is not mounted, and so has no letter: a partition, or a disk
+// without partitions.
+struct UnmountedVolume {
+    std::string deviceNode; // "/dev/sdb1"
+    std::string deviceId;   // as a lettered volume's on that disk would be
+};
+
+// The unmounted volumes of USB disks, in device order, found in sysfs without root rights:
+// $LUNAVIO_SYSFS when set (a captured tree), else /sys. Under simulation only a tree named by
+// $LUNAVIO_SYSFS is read. None on Windows, which mounts every volume it can read.
+std::vector<UnmountedVolume> UnmountedVolumes();
 
 struct VolumeInformation {
     std::string label;      // empty when the volume has none

@@ -3,9 +3,12 @@
 // ($LUNAVIO_REGISTRY, else lunavio/hkcu.reg under $XDG_CONFIG_HOME, else under each of
 // $XDG_CONFIG_DIRS).
 
+#include "platform/RegFile.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,5 +45,27 @@ struct RegistrySource {
     std::vector<std::string> looked; // every place looked, in order, the one read included
 };
 RegistrySource CurrentUserRegistrySource();
+
+// Changes for setting up the model list. On Windows they go to the registry itself. Elsewhere
+// they go to the user's own file, $LUNAVIO_REGISTRY when set, else lunavio/hkcu.reg under
+// $XDG_CONFIG_HOME, replaced as a save replaces MPlay.sys (a complete new file, flushed, renamed
+// over the old one) with every other line kept. A new file starts as a copy of the file read
+// until then (a list of $XDG_CONFIG_DIRS), so no model is lost by having a list of one's own.
+struct RegistryWrite {
+    std::string target;     // the file, or on Windows the key, that was to be changed
+    std::string copiedFrom; // the file a new one was copied from; else empty
+    std::string error;      // why nothing was changed; empty when it was
+};
+
+// Where the changes go: the file, or on Windows "HKEY_CURRENT_USER\\SOFTWARE\\Zembar".
+std::string CurrentUserRegistryTarget();
+
+// Sets the dword values in the key at path below HKEY_CURRENT_USER, which is created with its
+// parents when missing. On Windows the values are written in the order given, so a reader
+// meets the last one last; a key this call created is deleted again when a write fails.
+RegistryWrite SetCurrentUserDwords(std::string_view path, std::span<const NamedDword> values);
+
+// Deletes the key at path below HKEY_CURRENT_USER with its subkeys; a missing key is no error.
+RegistryWrite DeleteCurrentUserKey(std::string_view path);
 
 } // namespace platform

@@ -12,9 +12,9 @@ declare -A group
 group[build]="cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-dev-tools libgl-dev
     libcli11-dev nlohmann-json3-dev qt6-wayland xvfb xauth"
 
-# The test suite and the benchmarks.
+# The test suite and the benchmarks; zsh and fish run the companion's shell completions.
 group[test]="clang-format googletest libgtest-dev libgmock-dev libbenchmark-dev
-    xdotool x11-utils imagemagick"
+    xdotool x11-utils imagemagick zsh fish"
 
 # The window's end-to-end and accessibility checks: a window manager, a headless Wayland
 # compositor, the accessibility bus and its Python client, and the fonts that stand in for the

@@ -1,10 +1,11 @@
 #pragma once
 // What the window tests compare saved files with.
 
-#include <QFile>
-#include <QString>
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,13 +41,12 @@ inline Bytes ProtectionFileBytes(const std::vector<std::u16string>& names, std::
 }
 
 // A file's whole content; nullopt when it cannot be opened.
-inline std::optional<Bytes> ReadBytes(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+inline std::optional<Bytes> ReadBytes(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
         return std::nullopt;
     }
-    const QByteArray content = file.readAll();
-    return Bytes(content.begin(), content.end());
+    return Bytes(std::istreambuf_iterator<char>(file), {});
 }
 
 } // namespace lunavio_test

@@ -31,6 +31,8 @@ public:
     RegistryFile(const RegistryFile&) = delete;
     RegistryFile& operator=(const RegistryFile&) = delete;
 
+    std::filesystem::path File() const { return folder_ / "hkcu.reg"; }
+
 private:
     std::filesystem::path folder_;
 };

@@ -197,12 +197,112 @@ TEST_F(CliOnDemoDevice, EveryRefusalLeavesTheFileAsItWas) {
         {{"set", "G", "--all-public"}, "Please choose a drive of Lunavio"},
     };
     for (const auto& c : cases) {
-        const Outcome run = RunProgram(c.args);
-        EXPECT_EQ(run.exit, 1) << c.says;
-        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
-        EXPECT_TRUE(run.out.empty()) << run.out;
-        EXPECT_EQ(FileBytes(MPlay()), before) << c.says;
+        for (const bool dryRun : {false, true}) {
+            std::vector<std::string> args = c.args;
+            if (dryRun) {
+                args.push_back("--dry-run");
+            }
+            const Outcome run = RunProgram(args);
+            EXPECT_EQ(run.exit, 1) << c.says << dryRun;
+            EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+            EXPECT_TRUE(run.out.empty()) << run.out;
+            EXPECT_EQ(FileBytes(MPlay()), before) << c.says;
+        }
     }
+}
+
+// A dry run prints what a real run would write, and writes nothing.
+TEST_F(CliOnDemoDevice, DryRunShowsTheSettingsAsTheyWouldBe) {
+    const Bytes before = FileBytes(MPlay());
+    const std::vector<std::string> args = {"set",        "E",    "--private", "MUSIC",
+                                           "--password", "1357", "--json"};
+    std::vector<std::string> dry = args;
+    dry.push_back("--dry-run");
+    const Outcome wouldBe = RunProgram(dry);
+    ASSERT_EQ(wouldBe.exit, 0) << wouldBe.err;
+    EXPECT_EQ(FileBytes(MPlay()), before);
+    EXPECT_NE(wouldBe.err.find("dry run"), std::string::npos);
+
+    const Outcome real = RunProgram(args);
+    ASSERT_EQ(real.exit, 0);
+    EXPECT_NE(FileBytes(MPlay()), before);
+    EXPECT_EQ(nlohmann::json::parse(wouldBe.out), nlohmann::json::parse(real.out));
+    EXPECT_EQ(nlohmann::json::parse(real.out)["password"], "1357");
+}
+
+// The line drives suggests for a volume of unknown numbers makes it count; taking the model out
+// again leaves the list as it was, byte for byte.
+TEST_F(CliOnDemoDevice, TheSuggestedModelsAddLineMakesAVolumeCount) {
+    const std::string list = ReadFile(root_ / "hkcu.reg");
+    auto answer = nlohmann::json::parse(RunProgram({"drives", "--json"}).out);
+    EXPECT_EQ(answer["add_model_commands"],
+              nlohmann::json::array({"private-folders models add 1234:5678"}));
+    const Outcome text = RunProgram({"drives"});
+    EXPECT_TRUE(text.out.ends_with("  private-folders models add 1234:5678    # G:\\ CAMERA\n"))
+        << text.out;
+
+    const Outcome add = RunProgram({"models", "add", "1234:5678", "--json"});
+    ASSERT_EQ(add.exit, 0) << add.err;
+    EXPECT_EQ(nlohmann::json::parse(add.out)["models"].size(), 2u);
+    answer = nlohmann::json::parse(RunProgram({"drives", "--json"}).out);
+    EXPECT_EQ(answer["device_drives"], nlohmann::json::array({"G", "E", "F"}));
+    EXPECT_EQ(answer["add_model_commands"], nlohmann::json::array());
+
+    // regedit's rules: the header line, CRLF throughout, the old lines as they were.
+    const std::string added = ReadFile(root_ / "hkcu.reg");
+    EXPECT_TRUE(added.starts_with(list)) << added;
+    EXPECT_NE(added.find("[HKEY_CURRENT_USER\\SOFTWARE\\Zembar\\1234:5678]\r\n"
+                         "\"VenderID\"=dword:00001234\r\n\"ProductID\"=dword:00005678\r\n"
+                         "\"PrivateFolderSupport\"=dword:00000001\r\n"),
+              std::string::npos)
+        << added;
+    EXPECT_EQ(std::count(added.begin(), added.end(), '\n'),
+              std::count(added.begin(), added.end(), '\r'));
+
+    // The same numbers again, under another name, would list the drives twice.
+    const Outcome again = RunProgram({"models", "add", "1234:5678", "Camera"});
+    EXPECT_EQ(again.exit, 0);
+    EXPECT_NE(again.err.find("already, as 1234:5678"), std::string::npos) << again.err;
+    EXPECT_EQ(ReadFile(root_ / "hkcu.reg"), added);
+
+    ASSERT_EQ(RunProgram({"models", "remove", "1234:5678"}).exit, 0);
+    EXPECT_EQ(ReadFile(root_ / "hkcu.reg"), list);
+    EXPECT_EQ(RunProgram({"models", "remove", "1234:5678"}).exit, 1);
+    for (const std::string bad : {"12345:1", "3b17", "3b17:xyz", ":0512"}) {
+        EXPECT_EQ(RunProgram({"models", "add", bad}).exit, 2) << bad;
+    }
+    EXPECT_EQ(RunProgram({"models", "add", "1:2", "a\\b"}).exit, 2);
+    EXPECT_EQ(ReadFile(root_ / "hkcu.reg"), list);
+}
+
+// Without a model list every USB volume needs its model: one line per model, naming its
+// volumes, and the first models add writes a new list as regedit exports one.
+TEST_F(CliOnDemoDevice, WithoutAModelListTheFirstAddCreatesIt) {
+    const fs::path list = root_ / "new" / "hkcu.reg";
+    ::setenv("LUNAVIO_REGISTRY", list.c_str(), 1);
+    auto answer = nlohmann::json::parse(RunProgram({"drives", "--json"}).out);
+    EXPECT_EQ(answer["add_model_commands"],
+              nlohmann::json::array({"private-folders models add 3b17:0512",
+                                     "private-folders models add 1234:5678"}));
+    EXPECT_NE(
+        RunProgram({"drives"})
+            .out.find("\n  private-folders models add 3b17:0512    # E:\\ MEDIA, F:\\ BACKUP\n"),
+        std::string::npos);
+
+    ASSERT_EQ(RunProgram({"models", "add", "3b17:0512", "KR512"}).exit, 0);
+    EXPECT_EQ(ReadFile(list), "Windows Registry Editor Version 5.00\r\n\r\n"
+                              "[HKEY_CURRENT_USER\\SOFTWARE\\Zembar\\KR512]\r\n"
+                              "\"VenderID\"=dword:00003b17\r\n"
+                              "\"ProductID\"=dword:00000512\r\n"
+                              "\"PrivateFolderSupport\"=dword:00000001\r\n");
+    answer = nlohmann::json::parse(RunProgram({"drives", "--json"}).out);
+    EXPECT_EQ(answer["device_drives"], nlohmann::json::array({"E", "F"}));
+}
+
+TEST_F(CliOnDemoDevice, CompletionWordsAreTheDrivesAndModels) {
+    EXPECT_EQ(RunProgram({"__complete", "drives"}).out, "E\nF\n");
+    EXPECT_EQ(RunProgram({"__complete", "models"}).out, "KR512\n");
+    EXPECT_EQ(RunProgram({"--help"}).out.find("__complete"), std::string::npos);
 }
 
 TEST_F(CliOnDemoDevice, UsageErrorsExitWithTwo) {
@@ -352,6 +452,33 @@ TEST_F(CliOnSimulatedDevice, ShowTellsAMissingAndAnInvalidFileApart) {
     EXPECT_EQ(answer["missing_folders"], nlohmann::json::array({"GONE"}));
 
     EXPECT_EQ(RunProgram({"show", "Q"}).exit, 1);
+}
+
+// A disk of a listed model whose drives are not mounted: each is named with the command that
+// mounts it, and the no-drive reason says so.
+TEST_F(CliOnSimulatedDevice, DrivesNamesTheDisksUnmountedDrives) {
+    ::setenv("LUNAVIO_SYSFS", (fs::path(LUNAVIO_TEST_DATA) / "sysfs").c_str(), 1);
+    const Outcome run = RunProgram({"drives", "--json"});
+    const Outcome text = RunProgram({"drives"});
+    ::unsetenv("LUNAVIO_SYSFS");
+    ASSERT_EQ(run.exit, 0);
+    const auto answer = nlohmann::json::parse(run.out);
+    ASSERT_EQ(answer["unmounted"].size(), 2u) << answer.dump(2);
+    EXPECT_EQ(answer["unmounted"][0]["device"], "/dev/sdd1");
+    EXPECT_EQ(answer["unmounted"][0]["device_id"], "USB\\VID_3B17&PID_0512\\ZB0001");
+    EXPECT_EQ(answer["unmounted"][0]["model"], "KR512");
+    EXPECT_EQ(answer["unmounted"][1]["mount_command"], "udisksctl mount -b /dev/sdd5");
+    EXPECT_EQ(answer["no_drive_reason"],
+              "The disk's drives /dev/sdd1 and /dev/sdd5 are not mounted: open them in the file "
+              "manager, or run \"udisksctl mount -b /dev/sdd1\" and \"udisksctl mount -b "
+              "/dev/sdd5\".");
+    EXPECT_NE(text.out.find("/dev/sdd1  USB\\VID_3B17&PID_0512\\ZB0001, model KR512\n"
+                            "    mount it in the file manager, or: udisksctl mount -b /dev/sdd1"),
+              std::string::npos)
+        << text.out;
+    // Without a captured tree a simulated machine has no unmounted drives.
+    EXPECT_EQ(nlohmann::json::parse(RunProgram({"drives", "--json"}).out)["unmounted"],
+              nlohmann::json::array());
 }
 
 TEST_F(CliOnSimulatedDevice, DrivesSaysWhyNoDriveWasFound) {

@@ -240,23 +240,30 @@ TEST(DiscoveryDiagnosis, ExplainsEveryVolumeFromWhatDiscoverySaw) {
     EXPECT_FALSE(d.models[1].Supported());
     EXPECT_EQ(NoDriveReason(d), "");
 
+    // The models add line only where the numbers alone keep a volume out; a model that is
+    // listed without support is named, so the line turns it on.
     const struct {
         char letter;
         bool deviceDrive;
         std::string reason;
+        std::string addModel;
     } expected[] = {
-        {'E', true, "a drive of the device, model KR512 (VID_1D6B, PID_0104)"},
-        {'F', false, "no supported model matches its vendor and product numbers"},
-        {'G', false, "not eligible: the device library marks it neither USB nor removable"},
-        {'H', true, "a drive of the device, model KR512 (VID_1D6B, PID_0104)"},
-        {'I', false, "model OLD (VID_1D6B, PID_0105) does not support private folders"},
-        {'Z', false, "no supported model matches its vendor and product numbers"},
+        {'E', true, "a drive of the device, model KR512 (VID_1D6B, PID_0104)", ""},
+        {'F', false, "no supported model matches its vendor and product numbers",
+         "private-folders models add abcd:12ef"},
+        {'G', false, "not eligible: the device library marks it neither USB nor removable", ""},
+        {'H', true, "a drive of the device, model KR512 (VID_1D6B, PID_0104)", ""},
+        {'I', false, "model OLD (VID_1D6B, PID_0105) does not support private folders",
+         "private-folders models add 1d6b:0105 OLD"},
+        {'Z', false, "no supported model matches its vendor and product numbers",
+         "private-folders models add 0000:0000"},
     };
     ASSERT_EQ(d.volumes.size(), std::size(expected));
     for (std::size_t i = 0; i < d.volumes.size(); ++i) {
         EXPECT_EQ(d.volumes[i].letter, expected[i].letter);
         EXPECT_EQ(d.volumes[i].deviceDrive, expected[i].deviceDrive) << expected[i].letter;
         EXPECT_EQ(d.volumes[i].reason, expected[i].reason) << expected[i].letter;
+        EXPECT_EQ(d.volumes[i].addModelCommand, expected[i].addModel) << expected[i].letter;
         EXPECT_EQ(d.volumes[i].folder, (std::string{expected[i].letter, ':', '\\'}));
     }
     EXPECT_EQ(d.volumes[2].eligible, false);
@@ -272,6 +279,7 @@ TEST(DiscoveryDiagnosis, NoDriveReasonNamesTheFirstObstacle) {
         std::optional<std::string> registry; // nullopt: no model list file at all
         std::string reason;
         std::string libraryError;
+        bool capturedSysfs = false;
     } cases[] = {
         {"NoSuchFolder", ZembarKey() + kModelA, "The device library could not be loaded",
          "libDeviceInfo.so"},
@@ -285,6 +293,11 @@ TEST(DiscoveryDiagnosis, NoDriveReasonNamesTheFirstObstacle) {
          ""},
         {"Standard", ZembarKey() + ModelKey("KR900", 1, 0x9999, 0x9999),
          "No supported disk is among the mounted volumes", ""},
+        // The captured tree holds two unmounted partitions of a 3b17:0512 disk.
+        {"Standard", ZembarKey() + ModelKey("KR900", 1, 0x3B17, 0x0512),
+         "The disk's drives /dev/sdd1 and /dev/sdd5 are not mounted: open them in the file "
+         "manager, or run \"udisksctl mount -b /dev/sdd1\" and \"udisksctl mount -b /dev/sdd5\"",
+         "", true},
     };
     for (const auto& c : cases) {
         std::optional<RegistryFile> registry;
@@ -293,9 +306,14 @@ TEST(DiscoveryDiagnosis, NoDriveReasonNamesTheFirstObstacle) {
         } else {
             ::setenv("LUNAVIO_REGISTRY", absent.c_str(), 1);
         }
+        if (c.capturedSysfs) {
+            ::setenv("LUNAVIO_SYSFS", (std::filesystem::path(LUNAVIO_TEST_DATA) / "sysfs").c_str(),
+                     1);
+        }
         FakeDevice device(c.scenario);
         device.Discover();
         const DiscoveryDiagnosis d = DiagnoseDiscovery(device.Discovery());
+        ::unsetenv("LUNAVIO_SYSFS");
         const std::string reason = NoDriveReason(d);
         EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
         EXPECT_TRUE(reason.ends_with("; run \"private-folders drives\" for details.")) << reason;

@@ -147,7 +147,7 @@ TEST(AddFolderRow, PrivateMarkReadsSlotsUpToTheFirstEmptyOne) {
     // All 16 slots are compared; the last one even when it has no terminator.
     DriveProtection full{};
     full.DriveLetter = u'E';
-    for (std::size_t i = 0; i < kPrivateFolderSlots; ++i) {
+    for (std::size_t i = 0; i < kMaxPrivateFolders; ++i) {
         SetSlot(full, i, u"E:\\F" + std::u16string(1, static_cast<char16_t>(u'a' + i)));
     }
     std::fill(full.PrivateFolders[15].begin() + 3, full.PrivateFolders[15].end(), u'B');
@@ -253,6 +253,17 @@ private:
 };
 
 const auto* const kDrives = ::testing::AddGlobalTestEnvironment(new SimulatedDrives);
+
+TEST(FatFileSystem, ComparesTheFirstThreeCharactersUpperCased) {
+    struct Case {
+        const char* name;
+        bool fat;
+    } cases[] = {{"FAT", true},   {"FAT16", true},  {"fat32", true}, {"Fat", true},
+                 {"NTFS", false}, {"exFAT", false}, {"", false},     {"FA", false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsFatFileSystem(c.name), c.fat) << c.name;
+    }
+}
 
 TEST(FormatDriveLabel, NamesTheDriveByLabelOrAsLocalDrive) {
     EXPECT_EQ(FormatDriveLabel('E'), "MEDIA (E:\\)");

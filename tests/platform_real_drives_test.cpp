@@ -1,5 +1,6 @@
 #include "platform/linux/LetterMap.h"
 #include "platform/linux/MountInfo.h"
+#include "platform/linux/RealDrives.h"
 #include "platform/linux/Sysfs.h"
 
 #include <gtest/gtest.h>
@@ -93,6 +94,25 @@ TEST(SysfsBlockDevice, UnknownDevicesAndMissingTreesGiveNothing) {
     EXPECT_FALSE(ReadBlockDevice(kSysfs, 8, 99));
     EXPECT_FALSE(ReadBlockDevice(kSysfs, 9, 9)) << "link leading out of the devices folder";
     EXPECT_FALSE(ReadBlockDevice(kSysfs / "nothing", 8, 17));
+}
+
+// The unmounted volumes of USB disks: partitions, and disks without any; not a disk that has
+// partitions, an extended partition's container, a partition held by another device, an
+// empty card reader or a disk off USB.
+TEST(SysfsBlockDevice, UnmountedUsbVolumes) {
+    const auto nodes = [](const std::vector<MountEntry>& mounts) {
+        std::string out;
+        for (const auto& volume : UnmountedUsbVolumes(kSysfs, mounts)) {
+            out += (out.empty() ? "" : " ") + volume.deviceNode;
+        }
+        return out;
+    };
+    EXPECT_EQ(nodes({}), "/dev/sdb1 /dev/sdc /dev/sdd1 /dev/sdd5");
+    EXPECT_EQ(nodes({{8, 17, "/", "/media/usb", "vfat", "/dev/sdb1"},
+                     {8, 53, "/photos", "/srv/photos", "vfat", "/dev/sdd5"}}),
+              "/dev/sdc /dev/sdd1");
+    EXPECT_EQ(UnmountedUsbVolumes(kSysfs, {})[2].deviceId, "USB\\VID_3b17&PID_0512\\ZB0001");
+    EXPECT_TRUE(UnmountedUsbVolumes(kSysfs / "nothing", {}).empty());
 }
 
 VolumeCandidate Mount(std::string mountPoint, unsigned minor, bool removable, bool usb,

@@ -42,7 +42,7 @@ protected:
         std::int32_t count = -1;
         std::uint16_t password = 0xFFFF;
         std::uint8_t wait = 77;
-        std::array<ReaderNameSlot, kMaxProtectedFolders> names{};
+        std::array<ReaderNameSlot, kMaxPrivateFolders> names{};
     };
     static Read ReadE() {
         Read r;

@@ -118,6 +118,108 @@ TEST(RegFile, ReadsUtf16FileWithBom) {
               (Bytes{0x17, 0x3B, 0, 0}));
 }
 
+// The model values as the set-up writes them.
+const std::vector<platform::NamedDword> kModel = {
+    {"VenderID", 0x3b17}, {"ProductID", 0x0512}, {"PrivateFolderSupport", 1}};
+
+std::string Utf16(std::string_view text) {
+    std::string units = "\xFF\xFE";
+    for (const char c : text) {
+        units += c;
+        units += '\0';
+    }
+    return units;
+}
+
+// An edit changes the lines it must and keeps every other byte: encoding, line ends, comments,
+// other keys. Each result must also parse as the tree with just that change.
+TEST(RegFileEdit, SetKeepsEverythingElseByteForByte) {
+    const std::string z = "[HKEY_CURRENT_USER\\SOFTWARE\\Zembar";
+    const std::string demo = std::string(kHeader) + "\r\n" + z + "]\r\n\r\n" + z +
+                             "\\KR512]\r\n\"PrivateFolderSupport\"=dword:00000001\r\n"
+                             "\"VenderID\"=dword:00003b17\r\n\"ProductID\"=dword:00000512\r\n";
+    const std::string added = z + "\\New]\r\n\"VenderID\"=dword:00003b17\r\n"
+                                  "\"ProductID\"=dword:00000512\r\n"
+                                  "\"PrivateFolderSupport\"=dword:00000001\r\n";
+    const struct {
+        const char* name;
+        std::string before;
+        std::string key;
+        std::string after;
+    } cases[] = {
+        {"new file", "", "SOFTWARE\\Zembar\\New", std::string(kHeader) + "\r\n" + added},
+        {"added at the end", demo, "SOFTWARE\\Zembar\\New", demo + "\r\n" + added},
+        {"same numbers: nothing changes", demo, "software\\zembar\\kr512", demo},
+        {"lf, no last line end, comment kept",
+         "REGEDIT4\n; mine\n" + z + "\\Old]\n\"VenderID\"=dword:1", "SOFTWARE\\Zembar\\Old",
+         "REGEDIT4\n; mine\n" + z + "\\Old]\n\"VenderID\"=dword:00003b17\n\n" + z +
+             "\\Old]\n\"ProductID\"=dword:00000512\n\"PrivateFolderSupport\"=dword:00000001\n"},
+        {"hex value over two lines rewritten whole",
+         std::string(kHeader) + z +
+             "\\K]\r\n\"VenderID\"=hex:17,3b,\\\r\n  00,00\r\n\"Other\"=\"x\"\r\n"
+             "\"ProductID\"=dword:00000512\r\n\"PrivateFolderSupport\"=dword:1\r\n",
+         "SOFTWARE\\Zembar\\K",
+         std::string(kHeader) + z +
+             "\\K]\r\n\"VenderID\"=dword:00003b17\r\n\"Other\"=\"x\"\r\n"
+             "\"ProductID\"=dword:00000512\r\n\"PrivateFolderSupport\"=dword:1\r\n"},
+        // The key's only section is deleted by a later line: a new section makes it.
+        {"deleted later",
+         std::string(kHeader) + z + "\\K]\r\n\"VenderID\"=dword:00003b17\r\n" +
+             "\"ProductID\"=dword:00000512\r\n\"PrivateFolderSupport\"=dword:00000001\r\n[-" +
+             z.substr(1) + "\\K]\r\n",
+         "SOFTWARE\\Zembar\\K",
+         std::string(kHeader) + z + "\\K]\r\n\"VenderID\"=dword:00003b17\r\n" +
+             "\"ProductID\"=dword:00000512\r\n\"PrivateFolderSupport\"=dword:00000001\r\n[-" +
+             z.substr(1) + "\\K]\r\n\r\n" + z + "\\K]\r\n\"VenderID\"=dword:00003b17\r\n" +
+             "\"ProductID\"=dword:00000512\r\n\"PrivateFolderSupport\"=dword:00000001\r\n"},
+        {"utf-16 stays utf-16", Utf16(demo), "SOFTWARE\\Zembar\\New", Utf16(demo + "\r\n" + added)},
+    };
+    for (const auto& c : cases) {
+        const auto edit = platform::SetRegFileDwords(c.before, c.key, kModel);
+        EXPECT_EQ(edit.fault, "") << c.name;
+        EXPECT_EQ(edit.bytes, c.after) << c.name;
+        RegistryNode expected = ParseRegFile(c.before);
+        RegistryNode* node = &expected;
+        for (const auto name : platform::SplitKeyPath(c.key))
+            node = &node->subkeys.try_emplace(std::string(name)).first->second;
+        for (const auto& [name, value] : kModel)
+            node->values[name] = {
+                platform::kRegDword,
+                {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8), 0, 0}};
+        EXPECT_EQ(ParseRegFile(edit.bytes), expected) << c.name;
+    }
+    EXPECT_NE(platform::SetRegFileDwords("not a registry file\n", "S\\K", kModel).fault, "");
+    EXPECT_NE(platform::SetRegFileDwords("", "S\\K\xC3\xA9", kModel).fault, "");
+    EXPECT_NE(platform::SetRegFileDwords("", "S\\K\n]", kModel).fault, "");
+}
+
+TEST(RegFileEdit, DeleteCutsTheKeysSectionsWithTheirComments) {
+    const std::string z = "[HKEY_CURRENT_USER\\SOFTWARE\\Zembar";
+    const std::string head = std::string(kHeader) + "\n" + z + "]\n\n";
+    const std::string first = "; the old disk\n" + z + "\\KR400]\n\"VenderID\"=dword:1\n\n";
+    const std::string sub = z + "\\kr400\\Sub]\n@=\"x\"\n\n";
+    const std::string last = "; the new disk\n" + z + "\\KR512]\n\"VenderID\"=dword:2\n";
+    const std::string deleted = "[-" + z.substr(1) + "\\KR400]\n";
+    const struct {
+        const char* name;
+        std::string before;
+        std::string after;
+    } cases[] = {
+        {"key, subkey and deletion line go", head + deleted + first + sub + last, head + last},
+        {"other keys stay", head + last + "\n" + first, head + last + "\n"},
+        // A section added at the end and taken out again leaves the file as it was.
+        {"file ends as it did", head + last + "\n" + first.substr(0, first.size() - 1),
+         head + last},
+        {"missing key: unchanged", head + last, head + last},
+        {"utf-16", Utf16(head + first + last), Utf16(head + last)},
+    };
+    for (const auto& c : cases) {
+        const auto edit = platform::DeleteRegFileKey(c.before, "SOFTWARE\\Zembar\\KR400");
+        EXPECT_EQ(edit.fault, "") << c.name;
+        EXPECT_EQ(edit.bytes, c.after) << c.name;
+    }
+}
+
 class RegistryFile : public ::testing::Test {
 protected:
     void SetUp() override {

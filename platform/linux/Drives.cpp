@@ -269,6 +269,16 @@ std::vector<LetteredVolume> LetteredVolumes() {
     return *CurrentVolumes(true);
 }
 
+std::vector<UnmountedVolume> UnmountedVolumes() {
+    const char* tree = std::getenv("LUNAVIO_SYSFS");
+    const bool given = tree != nullptr && *tree != '\0';
+    // A simulated machine has no disks of its own.
+    if (!given && !SimulationFile().empty()) {
+        return {};
+    }
+    return linux_detail::UnmountedUsbVolumes(given ? tree : "/sys", linux_detail::ReadMountTable());
+}
+
 std::optional<std::filesystem::path> LocalPath(std::string_view drivePath) {
     const auto letter = LetterOf(drivePath);
     if (!letter) {

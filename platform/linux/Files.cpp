@@ -2,6 +2,7 @@
 
 #include "platform/Drives.h"
 #include "platform/LockWait.h"
+#include "platform/linux/LocalFiles.h"
 #include "platform/linux/TextFile.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -233,11 +234,16 @@ ReplaceResult ReplaceFile(std::string_view drivePath, std::span<const std::uint8
     if (!path) {
         return Failure(ReplaceStep::Create, ENOENT);
     }
-    const std::string target = path->filename().string();
+    return linux_detail::ReplaceLocalFile(*path, bytes);
+}
+
+ReplaceResult linux_detail::ReplaceLocalFile(const std::filesystem::path& path,
+                                             std::span<const std::uint8_t> bytes) {
+    const std::string target = path.filename().string();
     if (target.empty()) {
         return Failure(ReplaceStep::Create, EISDIR);
     }
-    const UniqueFd folder(::open(path->parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folder(::open(path.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder) {
         return Failure(ReplaceStep::Create, errno);
     }

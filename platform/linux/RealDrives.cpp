@@ -4,6 +4,7 @@
 #include "platform/linux/TextFile.h"
 #include "platform/linux/UniqueFd.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -31,16 +32,11 @@ void ResolveDeviceNumber(MountEntry& mount) {
 }
 
 std::vector<VolumeCandidate> ScanCandidates() {
-    const auto text = ReadSmallTextFile("/proc/self/mountinfo", kMaxMountInfoBytes);
-    if (!text) {
-        return {};
-    }
     std::vector<VolumeCandidate> candidates;
-    for (auto& mount : ParseMountInfo(*text)) {
+    for (auto& mount : ReadMountTable()) {
         if (mount.mountPoint != "/" && (mount.root != "/" || IsPseudoFileSystem(mount.fsType))) {
             continue;
         }
-        ResolveDeviceNumber(mount);
         VolumeCandidate candidate{std::move(mount), std::nullopt};
         if (candidate.mount.major != 0) {
             candidate.device =
@@ -99,6 +95,33 @@ LetteredVolume ToLetteredVolume(const MappedVolume& mapped, bool withLabels) {
 }
 
 } // namespace
+
+std::vector<MountEntry> ReadMountTable() {
+    const auto text = ReadSmallTextFile("/proc/self/mountinfo", kMaxMountInfoBytes);
+    if (!text) {
+        return {};
+    }
+    auto mounts = ParseMountInfo(*text);
+    for (auto& mount : mounts) {
+        ResolveDeviceNumber(mount);
+    }
+    return mounts;
+}
+
+std::vector<UnmountedVolume> UnmountedUsbVolumes(const std::filesystem::path& root,
+                                                 const std::vector<MountEntry>& mounts) {
+    std::vector<UnmountedVolume> unmounted;
+    for (const BlockVolume& volume : ListBlockVolumes(root)) {
+        // Mounted anywhere, even a folder of it only, is mounted: it is not the user's to do.
+        const bool mounted = std::any_of(mounts.begin(), mounts.end(), [&](const MountEntry& m) {
+            return m.major == volume.major && m.minor == volume.minor;
+        });
+        if (volume.facts.usb && !mounted) {
+            unmounted.push_back({volume.node, DeviceIdOf(volume.facts)});
+        }
+    }
+    return unmounted;
+}
 
 std::vector<LetteredVolume> RealVolumes(bool withLabels) {
     static std::mutex mutex;

@@ -2,6 +2,9 @@
 
 #include "platform/linux/TextFile.h"
 
+#include <algorithm>
+#include <charconv>
+#include <set>
 #include <system_error>
 
 namespace platform::linux_detail {
@@ -47,8 +50,8 @@ std::optional<BlockDeviceFacts> ReadBlockDevice(const std::filesystem::path& roo
 
     BlockDeviceFacts facts;
     facts.sysPath = device;
-    const bool isPartition = std::filesystem::exists(device / "partition", error);
-    const auto disk = isPartition ? device.parent_path() : device;
+    facts.partition = std::filesystem::exists(device / "partition", error);
+    const auto disk = facts.partition ? device.parent_path() : device;
     facts.diskName = disk.filename().string();
     facts.removable = Attribute(disk, "removable") == "1";
 
@@ -66,6 +69,52 @@ std::optional<BlockDeviceFacts> ReadBlockDevice(const std::filesystem::path& roo
         folder = folder.parent_path();
     }
     return facts;
+}
+
+std::vector<BlockVolume> ListBlockVolumes(const std::filesystem::path& root) {
+    std::vector<BlockVolume> all;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(root / "dev" / "block", error)) {
+        const std::string name = entry.path().filename().string();
+        const auto colon = name.find(':');
+        BlockVolume volume;
+        const char* end = name.data() + name.size();
+        if (colon == std::string::npos ||
+            std::from_chars(name.data(), name.data() + colon, volume.major).ptr !=
+                name.data() + colon ||
+            std::from_chars(name.data() + colon + 1, end, volume.minor).ptr != end) {
+            continue;
+        }
+        auto facts = ReadBlockDevice(root, volume.major, volume.minor);
+        if (!facts) {
+            continue;
+        }
+        // The kernel spells a '/' of a device name as '!' ("cciss!c0d0").
+        std::string node = facts->sysPath.filename().string();
+        std::replace(node.begin(), node.end(), '!', '/');
+        volume.node = "/dev/" + node;
+        volume.facts = std::move(*facts);
+        all.push_back(std::move(volume));
+    }
+    std::set<std::filesystem::path> partitioned;
+    for (const BlockVolume& volume : all) {
+        if (volume.facts.partition) {
+            partitioned.insert(volume.facts.sysPath.parent_path());
+        }
+    }
+    const auto unusable = [&](const BlockVolume& volume) {
+        const auto& path = volume.facts.sysPath;
+        const auto size = Attribute(path, "size");
+        std::error_code noHolders;
+        const bool held = !std::filesystem::is_empty(path / "holders", noHolders);
+        return partitioned.contains(path) || size == "0" ||
+               (volume.facts.partition && (size == "1" || size == "2")) || (held && !noHolders);
+    };
+    std::erase_if(all, unusable);
+    std::sort(all.begin(), all.end(), [](const BlockVolume& a, const BlockVolume& b) {
+        return std::pair(a.major, a.minor) < std::pair(b.major, b.minor);
+    });
+    return all;
 }
 
 std::string DeviceIdOf(const BlockDeviceFacts& facts) {

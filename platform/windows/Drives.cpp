@@ -24,6 +24,10 @@ std::optional<std::string> Terminated(std::string_view text) {
 
 } // namespace
 
+std::vector<UnmountedVolume> UnmountedVolumes() {
+    return {};
+}
+
 std::vector<LetteredVolume> LetteredVolumes() {
     // An empty card reader or disc drive must not ask the user to insert a medium.
     DWORD previous = 0;
@@ -31,7 +35,7 @@ std::vector<LetteredVolume> LetteredVolumes() {
     std::vector<LetteredVolume> volumes;
     const DWORD letters = ::GetLogicalDrives();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
-        const std::string root{letter, ':', '\\'};
+        const std::string root = DriveRoot(letter);
         const DriveType type = QueryDriveType(root);
         // A network drive may take long to answer, and is no device's drive.
         if (!(letters & (1u << (letter - 'A'))) || type == DriveType::Remote ||

@@ -1,9 +1,12 @@
 #include "platform/Registry.h"
 
+#include "platform/windows/ErrorText.h"
 #include "platform/windows/Win32.h"
 
 #include <array>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 namespace platform {
 namespace {
@@ -15,7 +18,8 @@ HKEY HandleOf(const std::shared_ptr<const void>& key) {
     return static_cast<HKEY>(const_cast<void*>(key.get()));
 }
 
-// Opens path below parent for reading: this program never writes the registry.
+// Opens path below parent for reading: only the model list's set-up writes, through its own
+// calls below.
 std::shared_ptr<const void> OpenBelow(HKEY parent, std::string_view path) {
     if (path.find('\0') != std::string_view::npos) {
         return nullptr;
@@ -70,6 +74,55 @@ std::optional<std::uint32_t> RegistryKey::QueryDword(std::string_view name) cons
         return std::nullopt;
     }
     return value;
+}
+
+std::string CurrentUserRegistryTarget() {
+    return "HKEY_CURRENT_USER\\SOFTWARE\\Zembar";
+}
+
+RegistryWrite SetCurrentUserDwords(std::string_view path, std::span<const NamedDword> values) {
+    RegistryWrite write{"HKEY_CURRENT_USER\\" + std::string(path), {}, {}};
+    if (path.find('\0') != std::string_view::npos) {
+        write.error = windows_detail::ErrorText(ERROR_INVALID_PARAMETER);
+        return write;
+    }
+    const std::string name(path);
+    HKEY opened = nullptr;
+    DWORD disposition = 0;
+    LSTATUS status = ::RegCreateKeyExA(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0,
+                                       KEY_SET_VALUE, nullptr, &opened, &disposition);
+    if (status != ERROR_SUCCESS) {
+        write.error = windows_detail::ErrorText(static_cast<DWORD>(status));
+        return write;
+    }
+    const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&::RegCloseKey)> key(
+        opened, &::RegCloseKey);
+    for (const NamedDword& value : values) {
+        const DWORD data = value.value;
+        status = ::RegSetValueExA(key.get(), value.name.c_str(), 0, REG_DWORD,
+                                  reinterpret_cast<const BYTE*>(&data), sizeof data);
+        if (status != ERROR_SUCCESS) {
+            write.error = windows_detail::ErrorText(static_cast<DWORD>(status));
+            if (disposition == REG_CREATED_NEW_KEY) {
+                ::RegDeleteTreeA(HKEY_CURRENT_USER, name.c_str());
+            }
+            return write;
+        }
+    }
+    return write;
+}
+
+RegistryWrite DeleteCurrentUserKey(std::string_view path) {
+    RegistryWrite write{"HKEY_CURRENT_USER\\" + std::string(path), {}, {}};
+    if (path.find('\0') != std::string_view::npos) {
+        write.error = windows_detail::ErrorText(ERROR_INVALID_PARAMETER);
+        return write;
+    }
+    const LSTATUS status = ::RegDeleteTreeA(HKEY_CURRENT_USER, std::string(path).c_str());
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) {
+        write.error = windows_detail::ErrorText(static_cast<DWORD>(status));
+    }
+    return write;
 }
 
 RegistrySource CurrentUserRegistrySource() {

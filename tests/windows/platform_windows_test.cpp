@@ -347,6 +347,27 @@ TEST(WindowsRegistry, EnumeratesSubkeysAndReadsFourByteValues) {
     EXPECT_FALSE(platform::RegistryKey::OpenCurrentUser(test.Path() + "\\Omega"));
 }
 
+// The model list's set-up writes the registry key itself: a new key with its parents, values
+// of an existing key overwritten, and a key deleted with its subkeys.
+TEST(WindowsRegistry, SetsDwordsAndDeletesKeys) {
+    TestKey test;
+    const std::string model = test.Path() + "\\Zembar\\KR512";
+    const std::vector<platform::NamedDword> values = {{"VenderID", 0x3B17}, {"ProductID", 0x0512}};
+    EXPECT_EQ(platform::SetCurrentUserDwords(model, values).error, "");
+    test.Set("Zembar\\KR512\\Deeper", "", 0, {});
+    EXPECT_EQ(platform::SetCurrentUserDwords(model, {{{"VenderID", 0x1234}}}).error, "");
+
+    const auto key = platform::RegistryKey::OpenCurrentUser(model);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->QueryDword("VenderID"), 0x1234u);
+    EXPECT_EQ(key->QueryDword("ProductID"), 0x0512u);
+
+    EXPECT_EQ(platform::DeleteCurrentUserKey(model).error, "");
+    EXPECT_FALSE(platform::RegistryKey::OpenCurrentUser(model));
+    EXPECT_TRUE(platform::RegistryKey::OpenCurrentUser(test.Path() + "\\Zembar"));
+    EXPECT_EQ(platform::DeleteCurrentUserKey(model).error, "") << "a missing key is no error";
+}
+
 TEST(WindowsLibrary, LoadsFromTheGivenFolderAndFindsEntryPointsByName) {
     const fs::path folder = platform::LibraryFolder();
     EXPECT_TRUE(fs::exists(folder / "platform_windows_test.exe")) << folder;

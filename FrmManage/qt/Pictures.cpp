@@ -1,4 +1,4 @@
-#include "FrmManage/Pictures.h"
+#include "FrmManage/qt/Pictures.h"
 
 #include <QBitmap>
 #include <QImage>

@@ -1,6 +1,7 @@
-#include "FrmManage/FolderListView.h"
+#include "FrmManage/qt/QtListView.h"
 
-#include "FrmManage/CutTextToolTips.h"
+#include "FrmManage/qt/CutTextToolTips.h"
+#include "app/Texts.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -122,7 +123,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const {
         case kModified:
             return QString::fromLatin1(row.Modified());
         case kMore:
-            return row.nameTooLong ? QStringLiteral("Name too long") : QString();
+            return row.nameTooLong ? QString::fromLatin1(kNameTooLongText) : QString();
         default:
             return {};
         }
@@ -146,7 +147,8 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     }
     if (role == Qt::DisplayRole) {
-        static const char* const kTitles[kColumns] = {"Name", "Modified", "More..."};
+        static const char* const kTitles[kColumns] = {kNameColumnText, kModifiedColumnText,
+                                                      kMoreColumnText};
         return section >= 0 && section < kColumns ? QString::fromLatin1(kTitles[section])
                                                   : QVariant();
     }
@@ -156,7 +158,7 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
-TListView::TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent)
+QtListView::QtListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent)
     : QTreeView(parent), model_(new FolderListModel(folder, padlock, this)) {
     setModel(model_);
     auto* cellStyle = new NarrowCellMargins;
@@ -180,7 +182,7 @@ TListView::TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* par
     header()->resizeSection(kMore, 75);
 }
 
-void TListView::AppendFolderRow(const FolderRow& row) {
+void QtListView::AppendFolderRow(const FolderRow& row) {
     if (model_->rowCount() == model_->Count()) {
         // The first buffered row: make sure the rows show even if no one finishes the listing.
         QMetaObject::invokeMethod(model_, &FolderListModel::Publish, Qt::QueuedConnection);
@@ -188,30 +190,41 @@ void TListView::AppendFolderRow(const FolderRow& row) {
     model_->Append(row);
 }
 
-void TListView::FinishAppending() {
+void QtListView::FinishAppending() {
     model_->Publish();
 }
 
-int TListView::SelectedRow() const {
+bool QtListView::Selected(std::size_t index) const {
+    return selectionModel()->isRowSelected(static_cast<int>(index), QModelIndex());
+}
+
+void QtListView::SetSelected(std::size_t index, bool selected) {
+    selectionModel()->select(
+        model_->index(static_cast<int>(index), kName),
+        (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+            QItemSelectionModel::Rows);
+}
+
+int QtListView::SelectedRow() const {
     const QModelIndexList rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void TListView::mousePressEvent(QMouseEvent* event) {
+void QtListView::mousePressEvent(QMouseEvent* event) {
     if (!indexAt(event->position().toPoint()).isValid()) {
         clearSelection();
     }
     QTreeView::mousePressEvent(event);
 }
 
-void TListView::mouseReleaseEvent(QMouseEvent* event) {
+void QtListView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {
         emit Clicked();
     }
 }
 
-void TListView::contextMenuEvent(QContextMenuEvent* event) {
+void QtListView::contextMenuEvent(QContextMenuEvent* event) {
     if (event->reason() == QContextMenuEvent::Mouse) {
         emit ContextMenuRequested(event->globalPos());
     } else {
@@ -220,7 +233,7 @@ void TListView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
 }
 
-void TListView::keyPressEvent(QKeyEvent* event) {
+void QtListView::keyPressEvent(QKeyEvent* event) {
     const bool menuKey = event->key() == Qt::Key_Menu ||
                          (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
     if (!menuKey) {
@@ -231,7 +244,7 @@ void TListView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void TListView::RequestMenuForSelection() {
+void QtListView::RequestMenuForSelection() {
     const int row = SelectedRow();
     const QRect cell = row >= 0 ? visualRect(model_->index(row, kName)) : QRect();
     const QPoint at = cell.isValid() ? cell.bottomLeft() : viewport()->rect().topLeft();

@@ -4,8 +4,8 @@
 // a private row. A cell whose text is cut shows it in full as its tooltip; the name cell
 // tells assistive technology the whole row.
 
+#include "FrmManage/Controls.h"
 #include "FrmManage/FolderRows.h"
-#include "FrmManage/ProtectionRules.h"
 
 #include <QAbstractTableModel>
 #include <QPixmap>
@@ -41,26 +41,30 @@ private:
     QPixmap privatePicture_; // the padlock, then the folder
 };
 
-class TListView : public QTreeView, public FolderRowSink {
+class QtListView : public QTreeView, public TListView {
     Q_OBJECT
 
 public:
-    TListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent);
+    QtListView(const QPixmap& folder, const QPixmap& padlock, QWidget* parent);
+
+    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    bool Enabled() const override { return isEnabled(); }
+    void SetFocus() override { setFocus(Qt::OtherFocusReason); }
 
     // Buffered; shown by FinishAppending() or, at the latest, when the event loop next runs.
     void AppendFolderRow(const FolderRow& row) override;
-    void FinishAppending();
-
-    int RowCount() const { return model_->Count(); }
-    FolderRowView Row(int index) const { return model_->Row(index); }
-    // The rows as the shared marking and saving rules take them.
-    FolderRowAt RowAt() const {
-        return [this](std::size_t i) { return Row(static_cast<int>(i)); };
+    void FinishAppending() override;
+    void Clear() override { model_->Clear(); }
+    std::size_t RowCount() const override { return static_cast<std::size_t>(model_->Count()); }
+    FolderRowView Row(std::size_t index) const override {
+        return model_->Row(static_cast<int>(index));
     }
-    // The selected row's index, or -1.
-    int SelectedRow() const;
-    void SetStateIndex(int index, int stateIndex) { model_->SetStateIndex(index, stateIndex); }
-    void Clear() { model_->Clear(); }
+    void SetStateIndex(std::size_t index, int stateIndex) override {
+        model_->SetStateIndex(static_cast<int>(index), stateIndex);
+    }
+    bool Selected(std::size_t index) const override;
+    void SetSelected(std::size_t index, bool selected) override;
+    int SelectedRow() const override;
 
 signals:
     // A left click anywhere in the list, also on empty space (which clears the selection).

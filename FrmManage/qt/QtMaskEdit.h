@@ -4,23 +4,27 @@
 // a beep, an error box, and the focus stays; the click or key that tried to leave does
 // nothing else. Escape then restores the text the box had when the user entered it.
 
-#include "FrmManage/FolderListing.h"
+#include "FrmManage/Controls.h"
 
 #include <QLineEdit>
 #include <string>
 
-class TMaskEdit : public QLineEdit, public PasswordTextSink {
+class QtMaskEdit : public QLineEdit, public TMaskEdit {
     Q_OBJECT
 
 public:
-    explicit TMaskEdit(QWidget* parent);
+    explicit QtMaskEdit(QWidget* parent);
+
+    void SetEnabled(bool enabled) override { setEnabled(enabled); }
+    bool Enabled() const override { return isEnabled(); }
+    void SetFocus() override { setFocus(Qt::OtherFocusReason); }
 
     // Always four characters, a blank position as a space ("12  ", "    ", "0417").
-    std::string EditText() const;
+    std::string Text() const override;
 
     // Sets the text from code: digits fill the positions in order, the rest stay blank. Code
     // changes are never validated.
-    void SetPasswordText(const std::string& text) override;
+    void SetText(const std::string& text) override;
 
 protected:
     void focusInEvent(QFocusEvent* event) override;

@@ -1,4 +1,5 @@
-#include "platform/DeviceNotices.h"
+#include "platform/qt/DeviceNoticeSource.h"
+
 #include "platform/linux/SimulationWatch.h"
 
 #include <QCoreApplication>
@@ -14,8 +15,17 @@ constexpr int kSettleMs = 50;
 
 } // namespace
 
+QEvent::Type DeviceChangeEvent::Type() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+DeviceChangeEvent::DeviceChangeEvent(std::uintptr_t eventCode, std::intptr_t data)
+    : QEvent(Type()), message{.WParam = eventCode, .LParam = data} {}
+
 DeviceNoticeSource::DeviceNoticeSource(QObject* target)
-    : target_(target), simulationFile_(QString::fromLocal8Bit(qgetenv("LUNAVIO_SIMULATION"))),
+    : QObject(target), target_(target),
+      simulationFile_(QString::fromLocal8Bit(qgetenv("LUNAVIO_SIMULATION"))),
       known_(LetteredVolumes()) {
     if (!simulationFile_.isEmpty()) {
         // A write in place reaches the watch as a truncation and then the new content; the

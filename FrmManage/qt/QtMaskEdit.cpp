@@ -1,6 +1,6 @@
-#include "FrmManage/MaskEdit.h"
+#include "FrmManage/qt/QtMaskEdit.h"
 
-#include "FrmManage/FrmEditProtect.h"
+#include "app/Texts.h"
 #include "platform/MessageBox.h"
 
 #include <QApplication>
@@ -20,28 +20,28 @@ bool ByActivation(const QFocusEvent& event) {
 
 } // namespace
 
-TMaskEdit::TMaskEdit(QWidget* parent) : QLineEdit(parent) {
+QtMaskEdit::QtMaskEdit(QWidget* parent) : QLineEdit(parent) {
     // Qt's '9' is a required digit; the blank shown in an empty position is a space. The mask
     // also caps the text at its four positions.
     setInputMask(QStringLiteral("9999; "));
 }
 
-std::string TMaskEdit::EditText() const {
+std::string QtMaskEdit::Text() const {
     return displayText().toStdString();
 }
 
-void TMaskEdit::SetPasswordText(const std::string& text) {
+void QtMaskEdit::SetText(const std::string& text) {
     setText(QString::fromLocal8Bit(text)); // clears isModified()
     textBeforeChange_ = displayText();
 }
 
-bool TMaskEdit::IsComplete() const {
+bool QtMaskEdit::IsComplete() const {
     const QString shown = displayText();
     return shown.size() == kPositions &&
            std::all_of(shown.begin(), shown.end(), [](QChar c) { return c.isDigit(); });
 }
 
-void TMaskEdit::focusInEvent(QFocusEvent* event) {
+void QtMaskEdit::focusInEvent(QFocusEvent* event) {
     // The window coming back (after the error box, or from another program) is no new entry:
     // what Escape restores stays what the box held when the user entered it.
     if (!reentering_ && !ByActivation(*event)) {
@@ -51,7 +51,7 @@ void TMaskEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
 }
 
-void TMaskEdit::focusOutEvent(QFocusEvent* event) {
+void QtMaskEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     // Only a move to another control of the window counts as leaving, not the window losing
     // activation (for instance to the error box itself).
@@ -62,11 +62,11 @@ void TMaskEdit::focusOutEvent(QFocusEvent* event) {
         refusing_ = true;
         qApp->installEventFilter(this);
         // Queued: the focus change in progress must finish before the focus is taken back.
-        QMetaObject::invokeMethod(this, &TMaskEdit::RefuseLeaving, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &QtMaskEdit::RefuseLeaving, Qt::QueuedConnection);
     }
 }
 
-bool TMaskEdit::eventFilter(QObject* watched, QEvent* event) {
+bool QtMaskEdit::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -82,20 +82,19 @@ bool TMaskEdit::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-void TMaskEdit::RefuseLeaving() {
+void QtMaskEdit::RefuseLeaving() {
     if (isVisible()) { // else the window was closed meanwhile
         QApplication::beep();
         reentering_ = true;
         setFocus(Qt::OtherFocusReason);
-        platform::ShowMessageBox({"Invalid input value.  Use escape key to abandon changes",
-                                  kProgramTitle, platform::BoxOwner::Window,
+        platform::ShowMessageBox({kInvalidInputText, kProgramTitle, platform::BoxOwner::Window,
                                   platform::BoxKind::Error});
     }
     refusing_ = false;
     qApp->removeEventFilter(this);
 }
 
-void TMaskEdit::keyPressEvent(QKeyEvent* event) {
+void QtMaskEdit::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && isModified()) {
         setText(textBeforeChange_);
         event->accept();

@@ -1,4 +1,4 @@
-#include "platform/DeviceNotices.h"
+#include "platform/DeviceChange.h"
 
 #include <algorithm>
 
@@ -17,14 +17,6 @@ bool Contains(const std::vector<LetteredVolume>& volumes, const LetteredVolume& 
 }
 
 } // namespace
-
-QEvent::Type DeviceChangeEvent::Type() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
-}
-
-DeviceChangeEvent::DeviceChangeEvent(std::uintptr_t eventCode, std::intptr_t data)
-    : QEvent(Type()), wParam_(eventCode), lParam_(data) {}
 
 std::vector<std::uintptr_t> DeviceNoticesFor(const std::vector<LetteredVolume>& before,
                                              const std::vector<LetteredVolume>& after) {

@@ -1,4 +1,4 @@
-#include "FrmManage/CutTextToolTips.h"
+#include "FrmManage/qt/CutTextToolTips.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
