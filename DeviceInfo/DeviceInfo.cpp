@@ -1,8 +1,8 @@
-// libDeviceInfo.so: one record per lettered volume of the drive map, as of the last
-// _PrepareDevInfo.
+// The device information library's entry points: one record per reported volume, as of the
+// last _PrepareDevInfo.
 
+#include "DeviceInfo/ReportedVolumes.h"
 #include "Hdddevctrl/DeviceRecord.h"
-#include "platform/Drives.h"
 
 #include <algorithm>
 #include <cstring>
@@ -27,14 +27,19 @@ void FillRecord(DeviceRecord& record, const platform::LetteredVolume& volume) {
 
 } // namespace
 
+#ifdef _WIN32
+// DeviceInfo.def names the exports, undecorated on both widths.
+#define DEVICEINFO_EXPORT extern "C"
+#else
 #define DEVICEINFO_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 DEVICEINFO_EXPORT std::int32_t _DLLInit(std::int32_t) {
     return 1;
 }
 
 DEVICEINFO_EXPORT std::int32_t _PrepareDevInfo(std::int32_t) {
-    Snapshot() = platform::LetteredVolumes();
+    Snapshot() = device_info::ReportedVolumes();
     return 1;
 }
 

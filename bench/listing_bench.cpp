@@ -8,6 +8,7 @@
 #include "FrmManage/FolderListing.h"
 #include "FrmManage/FrmEditProtect.h"
 #include "FrmManage/qt/QtEditProtectForm.h"
+#include "FullEntry.h"
 #include "RatioReporter.h"
 
 #include <QApplication>
@@ -72,22 +73,6 @@ void MakeMachine() {
         drive(DriveOf(folders), dir);
     }
     setenv("LUNAVIO_SIMULATION", SimulationFile().c_str(), 1);
-}
-
-// Every slot filled, none matching: the most comparisons per row.
-DriveProtection FullEntry(char letter) {
-    DriveProtection entry{};
-    entry.DriveLetter = static_cast<char16_t>(letter);
-    entry.Password = 0x1234;
-    for (std::size_t i = 0; i < kMaxPrivateFolders; ++i) {
-        PathSlot& slot = entry.PrivateFolders[i];
-        slot[0] = entry.DriveLetter;
-        slot[1] = u':';
-        slot[2] = u'\\';
-        slot[3] = u'F';
-        slot[4] = static_cast<char16_t>(u'a' + i);
-    }
-    return entry;
 }
 
 void ReaddirStat(benchmark::State& state) {

@@ -2,7 +2,7 @@
 // LUNAVIO_DEVICE_RECORDS names, in the simulation file's format (the letter, the device id
 // and the eligible flag count). No variable or no file: no drives.
 
-#include "platform/Drives.h"
+#include "DeviceInfo/ReportedVolumes.h"
 #include "platform/linux/Simulation.h"
 #include "platform/windows/Win32.h"
 
@@ -10,9 +10,9 @@
 #include <iterator>
 #include <string>
 
-namespace platform {
+namespace device_info {
 
-std::vector<LetteredVolume> LetteredVolumes() {
+std::vector<platform::LetteredVolume> ReportedVolumes() {
     char file[MAX_PATH + 1] = {};
     const DWORD length = ::GetEnvironmentVariableA("LUNAVIO_DEVICE_RECORDS", file, sizeof(file));
     if (length == 0 || length >= sizeof(file)) {
@@ -20,7 +20,7 @@ std::vector<LetteredVolume> LetteredVolumes() {
     }
     std::ifstream in(file, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), {}};
-    return linux_detail::ParseSimulationFile(text, {});
+    return platform::linux_detail::ParseSimulationFile(text, {});
 }
 
-} // namespace platform
+} // namespace device_info
