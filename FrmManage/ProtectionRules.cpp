@@ -42,6 +42,8 @@ std::string SaveFailureCause(const std::optional<platform::ReplaceError>& failur
         return "You do not have permission to change MPlay.sys on this drive.";
     case platform::FileFault::NotAFile:
         return "MPlay.sys on this drive is not a regular file.";
+    case platform::FileFault::Busy:
+        return "Another program is saving to this drive.";
     case platform::FileFault::Other:
         break;
     }

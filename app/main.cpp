@@ -1,6 +1,7 @@
 #include "FrmManage/qt/QtEditProtectForm.h"
 #include "app/StartUp.h"
 #include "platform/qt/DeviceNoticeSource.h"
+#include "platform/qt/QtLockWait.h"
 #include "platform/qt/QtMessageBox.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ int main(int, char*[]) {
     int count = 1;
     QApplication application(count, arguments);
     platform::InstallQtMessageBoxes(&QtEditProtectForm::Current);
+    platform::InstallQtLockWait();
     return StartUp([](TFrmEditProtect& window) {
         auto form = std::make_unique<QtEditProtectForm>(window);
         // The volumes present now are the starting point; every change after is a notice.

@@ -2,8 +2,10 @@
 // Whole-file access by drive path ("E:\MPlay.sys"), the drive letter resolved through the
 // process's drive map.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +34,7 @@ enum class FileFault {
     Gone,         // the drive or its folder is no longer there, or stopped answering
     AccessDenied, // the user may not write the file or its folder
     NotAFile,     // a folder, link or device holds the file's name
+    Busy,         // another program's save to the drive held its lock past the patience
     Other,
 };
 
@@ -54,8 +57,18 @@ struct ReplaceResult {
 // so is a file the user could not open for writing in place, or one that nobody may write
 // (read-only). The new file keeps the old one's permissions. Temporary files that earlier,
 // interrupted replacements left in the folder are removed; concurrent replacements of files in
-// one folder, in this process or another, wait for each other.
+// one folder (on Windows: on one drive), in this process or another, wait for each other, but
+// no longer than kReplaceLockPatience: then the replacement fails as Busy, changing nothing.
 ReplaceResult ReplaceFile(std::string_view drivePath, std::span<const std::uint8_t> bytes);
+
+// A stopped program that holds the save lock must not freeze the one waiting for it.
+inline constexpr std::chrono::milliseconds kReplaceLockPatience{5000};
+
+// Runs every few milliseconds on the saving thread while a replacement waits for the lock,
+// so that a window goes on painting meanwhile; empty: the wait just sleeps. Returns the hook
+// it replaces.
+using LockWaitHook = std::function<void()>;
+LockWaitHook SetLockWaitHook(LockWaitHook hook);
 
 // Test seam: makes the given step of every later ReplaceFile fail (nullopt: none) with the
 // platform's error code systemError (errno on Linux); 0 stands for a plain I/O error.

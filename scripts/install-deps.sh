@@ -10,16 +10,17 @@ declare -A group
 
 # The program, the command-line companion and the demo window.
 group[build]="cmake ninja-build g++ pkg-config ccache qt6-base-dev qt6-base-dev-tools libgl-dev
-    libcli11-dev nlohmann-json3-dev xvfb xauth"
+    libcli11-dev nlohmann-json3-dev qt6-wayland xvfb xauth"
 
 # The test suite and the benchmarks; zsh and fish run the companion's shell completions.
 group[test]="clang-format googletest libgtest-dev libgmock-dev libbenchmark-dev
     xdotool x11-utils imagemagick zsh fish"
 
-# The window's end-to-end and accessibility checks: a window manager, the accessibility bus
-# and its Python client, and the fonts that stand in for the window's "MS Shell Dlg 2".
-group[window]="openbox at-spi2-core dbus-daemon dbus-x11 python3-pyatspi fonts-liberation
-    fonts-dejavu-core"
+# The window's end-to-end and accessibility checks: a window manager, a headless Wayland
+# compositor, the accessibility bus and its Python client, and the fonts that stand in for the
+# window's "MS Shell Dlg 2".
+group[window]="openbox weston at-spi2-core dbus-daemon dbus-x11 python3-pyatspi
+    fonts-liberation fonts-dejavu-core"
 
 # Fuzzing with libFuzzer.
 group[fuzz]="clang llvm libclang-rt-14-dev"

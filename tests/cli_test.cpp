@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -150,6 +152,22 @@ TEST_F(CliOnDemoDevice, SetWritesTheFileTheWindowWould) {
     EXPECT_EQ(FileBytes(MPlay()), ProtectionFileBytes(names, 0x1357, 3));
     EXPECT_NE(run.out.find("Password: 1357"), std::string::npos);
     EXPECT_EQ(run.err, "private-folders: Save to MEDIA (E:\\) OK!\n");
+}
+
+// This process holds the drive's save lock, as a stopped program would: the companion waits a
+// bounded time and then gives up with the cause, the file as it was.
+TEST_F(CliOnDemoDevice, SetFailsWithItsCauseWhileAnotherProgramHoldsTheSaveLock) {
+    const Bytes before = FileBytes(MPlay());
+    const int folder = ::open(Drive('E').c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    const Outcome run = RunProgram({"set", "E", "--private", "MUSIC"});
+    ::close(folder);
+    EXPECT_EQ(run.exit, 1);
+    EXPECT_NE(run.err.find("Another program is saving to this drive."), std::string::npos)
+        << run.err;
+    EXPECT_EQ(FileBytes(MPlay()), before);
+    EXPECT_EQ(RunProgram({"set", "E", "--private", "MUSIC"}).exit, 0);
 }
 
 TEST_F(CliOnDemoDevice, EveryRefusalLeavesTheFileAsItWas) {

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <fstream>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -129,6 +130,30 @@ TEST(DeviceNoticeSource, PostsTheNoticesOfEveryChangeOfTheSimulationFile) {
     Replace(kE);
     ASSERT_TRUE(sink.WaitFor(1));
     EXPECT_THAT(sink.codes, ElementsAre(kDbtDeviceArrival));
+}
+
+// The drive map's lookups read the same watch as the notices: a change that a lookup reads
+// first (a save's path lookup, say) still gives its notice, and the process keeps one inotify
+// instance, whose teardown at exit is slow.
+TEST(DeviceNoticeSource, SharesTheDriveMapsOneWatchAndMissesNoChangeALookupRead) {
+    Replace(kE);
+    NoticeSink sink;
+    platform::DeviceNoticeSource source(&sink);
+    QCoreApplication::processEvents();
+
+    Replace(kE + kF);
+    for (int i = 0; i < 20 && platform::LetteredVolumes().size() < 2; ++i) {
+        QThread::msleep(10); // the kernel queues the event a moment after the rename
+    }
+    ASSERT_EQ(platform::LetteredVolumes().size(), 2u);
+    ASSERT_TRUE(sink.WaitFor(1));
+    EXPECT_THAT(sink.codes, ElementsAre(kDbtDeviceArrival));
+
+    int instances = 0;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::System)) {
+        instances += fd.symLinkTarget().endsWith("anon_inode:inotify") ? 1 : 0;
+    }
+    EXPECT_EQ(instances, 1);
 }
 
 } // namespace

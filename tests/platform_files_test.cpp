@@ -4,10 +4,12 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -299,6 +301,82 @@ TEST(ReplaceFileConcurrent, TwoProcessesSavingTogetherBothSucceed) {
     const std::string content = ReadFile(e / "MPlay.sys");
     EXPECT_TRUE(content == std::string(2048, 'a') || content == std::string(2048, 'b'));
     EXPECT_EQ(FolderNames(e), std::vector<std::string>{"MPlay.sys"});
+}
+
+// A child holds the drive's save lock, as a stopped program would, until told to let go.
+class LockHolder {
+public:
+    explicit LockHolder(const fs::path& folder) {
+        int ready[2] = {-1, -1};
+        int release[2] = {-1, -1};
+        if (::pipe(ready) != 0 || ::pipe(release) != 0) {
+            return;
+        }
+        child_ = ::fork();
+        if (child_ == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+            char byte = ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+            [[maybe_unused]] auto written = ::write(ready[1], &byte, 1);
+            [[maybe_unused]] auto read = ::read(release[0], &byte, 1); // until the pipe closes
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        release_ = release[1];
+        char byte = 0;
+        holds_ = ::read(ready[0], &byte, 1) == 1 && byte == 'y';
+        ::close(ready[0]);
+    }
+    ~LockHolder() { Release(); }
+    bool Holds() const { return holds_; }
+    void Release() {
+        if (release_ >= 0) {
+            ::close(release_);
+            release_ = -1;
+        }
+        if (child_ > 0) {
+            ::waitpid(child_, nullptr, 0);
+            child_ = -1;
+        }
+    }
+
+private:
+    pid_t child_ = -1;
+    int release_ = -1;
+    bool holds_ = false;
+};
+
+TEST_F(ReplaceFileTest, ALockHeldByAStoppedProgramFailsTheSaveAsBusyAfterAWait) {
+    WriteFile(e_ / "MPlay.sys", "old");
+    static int hookRuns = 0;
+    platform::SetLockWaitHook([] { ++hookRuns; });
+    struct Restore {
+        ~Restore() { platform::SetLockWaitHook({}); }
+    } restore;
+    LockHolder holder(e_);
+    ASSERT_TRUE(holder.Holds());
+
+    const auto result = platform::ReplaceFile("E:\\MPlay.sys", Bytes("new"));
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error->fault, FileFault::Busy);
+    EXPECT_EQ(result.error->step, ReplaceStep::Create);
+    EXPECT_GT(hookRuns, 0) << "the caller's events were not pumped while waiting";
+    EXPECT_EQ(ReadFile(e_ / "MPlay.sys"), "old");
+    EXPECT_EQ(FolderNames(e_), std::vector<std::string>{"MPlay.sys"});
+    holder.Release();
+
+    // A lock let go during the wait is taken: the save waits rather than fails.
+    LockHolder brief(e_);
+    ASSERT_TRUE(brief.Holds());
+    std::thread releaser([&brief] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        brief.Release();
+    });
+    EXPECT_TRUE(platform::ReplaceFile("E:\\MPlay.sys", Bytes("new")));
+    releaser.join();
+    EXPECT_EQ(ReadFile(e_ / "MPlay.sys"), "new");
 }
 
 TEST_F(ReplaceFileTest, FailureWithoutAnOldFileLeavesNone) {

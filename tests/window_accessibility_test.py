@@ -11,41 +11,23 @@ applies, and that "Exit" can be pressed from the accessibility interface.
 """
 
 import os
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-TIMEOUT = 60  # seconds for every wait; the program under AddressSanitizer starts slowly
+from atspi_walk import TIMEOUT, poll, related, start_x_server, walk
+
 CAPTION = "Private folder setup Ver.1.01"
 INNER = "LUNAVIO_ACCESSIBILITY_SESSION"
 
 
-def start_x_server():
-    """A private Xvfb on a display it picks itself; returns (process, display)."""
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-        stdout=subprocess.PIPE)
-    deadline = time.monotonic() + TIMEOUT
-    line = b""
-    while not line.endswith(b"\n") and time.monotonic() < deadline:
-        ready, _, _ = select.select([server.stdout], [], [], 0.5)
-        if ready:
-            chunk = os.read(server.stdout.fileno(), 64)
-            if not chunk:
-                break
-            line += chunk
-    if not line.strip():
-        server.kill()
-        sys.exit("Xvfb named no display")
-    return server, ":" + line.decode().strip()
-
-
 def outer(argv):
     """Runs this script again inside a private session bus on a private X server."""
-    server, display = start_x_server()
+    started = start_x_server()
+    if started is None:
+        sys.exit("Xvfb named no display")
+    server, display = started
     try:
         env = dict(os.environ, DISPLAY=display, **{INNER: "1"})
         env.pop("DBUS_SESSION_BUS_ADDRESS", None)
@@ -59,41 +41,9 @@ def outer(argv):
         server.wait(timeout=TIMEOUT)
 
 
-def poll(what, probe):
-    """probe() until it gives something true; bounded by TIMEOUT."""
-    deadline = time.monotonic() + TIMEOUT
-    while time.monotonic() < deadline:
-        try:
-            found = probe()
-        except Exception:  # the tree changes under the walk while the program starts
-            found = None
-        if found:
-            return found
-        time.sleep(0.1)
-    sys.exit("timed out waiting for " + what)
-
-
-def walk(node):
-    """node and all its descendants."""
-    yield node
-    for i in range(node.childCount):
-        child = node.getChildAtIndex(i)
-        if child is not None:
-            yield from walk(child)
-
-
 def showing(node):
     import pyatspi
     return node.getState().contains(pyatspi.STATE_SHOWING)
-
-
-def related(node, relation):
-    """The names of the objects node has relation to."""
-    names = []
-    for rel in node.getRelationSet():
-        if rel.getRelationType() == relation:
-            names += [rel.getTarget(i).name for i in range(rel.getNTargets())]
-    return names
 
 
 def inner(program, demo):

@@ -5,13 +5,18 @@
 #include "QtWindowFixture.h"
 #include "app/Texts.h"
 #include "platform/qt/DeviceNoticeSource.h"
+#include "platform/qt/QtLockWait.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <stdexcept>
+#include <sys/file.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -157,6 +162,30 @@ TEST_F(WindowActionsTest, AnErrorInAHandlerIsShownInTheToolkitsErrorBoxAndTheWin
     QCoreApplication::sendEvent(&form, &notice);
     EXPECT_EQ(ui.ComboBox1->count(), 2);
     EXPECT_EQ(boxes.boxes.size(), 1u);
+}
+
+// This process holds the drive's save lock as a stopped program would: the save gives up after
+// a bounded wait, during which the window's own events (here a timer) go on running.
+TEST_F(WindowActionsTest, ASaveLockHeldElsewhereFailsTheSaveAndTheWindowKeepsRunning) {
+    OpenOnDevice();
+    const auto old = ReadBytes(machine.Folder("e") / "MPlay.sys");
+    ClickRow(RowOf(u"BETA"));
+    Click(ui.BitBtn1);
+    const int folder = ::open(machine.Folder("e").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+    platform::InstallQtLockWait();
+    bool timerRan = false;
+    QTimer::singleShot(50, [&timerRan] { timerRan = true; });
+    Click(ui.BitBtn4);
+    platform::SetLockWaitHook({});
+    ::close(folder);
+
+    EXPECT_TRUE(timerRan);
+    EXPECT_THAT(recorder.Texts(), ElementsAre("Could not save to MEDIA (E:\\). Another program is "
+                                              "saving to this drive. Its settings were not "
+                                              "changed."));
+    EXPECT_EQ(ReadBytes(machine.Folder("e") / "MPlay.sys"), old);
 }
 
 } // namespace

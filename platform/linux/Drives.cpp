@@ -3,6 +3,7 @@
 #include "platform/AsciiCase.h"
 #include "platform/linux/RealDrives.h"
 #include "platform/linux/Simulation.h"
+#include "platform/linux/SimulationWatch.h"
 #include "platform/linux/TextFile.h"
 #include "platform/linux/UniqueFd.h"
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -49,7 +51,7 @@ bool IsRemote(const std::filesystem::path& folder) {
 // then costs one read of an inotify descriptor instead of reading and parsing the file, and
 // path lookups come by the dozen per save and listing. The folder is watched before the file
 // is read, so no change goes unseen. A file that is a link, or lies on a remote or unwatchable
-// folder, is read on every lookup.
+// folder, is read on every lookup; it is watched all the same, for the device notices.
 class SimulationCache {
 public:
     // A forked child must not read the parent's events (each would miss what the other
@@ -59,8 +61,9 @@ public:
                          [] {
                              SimulationCache& cache = Instance();
                              cache.inotify_ = linux_detail::UniqueFd();
-                             cache.watch_ = -1;
+                             cache.folderWatch_ = cache.fileWatch_ = -1;
                              cache.cached_.reset();
+                             cache.hook_ = nullptr;
                              cache.mutex_.unlock();
                          });
     }
@@ -72,70 +75,112 @@ public:
 
     Volumes VolumesOf(std::string_view name) {
         const std::lock_guard lock(mutex_);
-        if (cached_ && name == name_ && Quiet()) {
+        Drain();
+        if (cached_ && name == name_) {
             return cached_;
         }
         const std::filesystem::path file(name);
-        const bool watched = Watch(file);
+        const bool trusted = Follow(file) && Trustworthy(file);
         const auto text = linux_detail::ReadSmallTextFile(file, kMaxSimulationFileBytes);
         auto volumes = std::make_shared<const std::vector<LetteredVolume>>(
             text ? linux_detail::ParseSimulationFile(*text, file.parent_path())
                  : std::vector<LetteredVolume>{});
-        cached_ = watched ? volumes : nullptr;
+        cached_ = trusted ? volumes : nullptr;
         name_ = name;
         return volumes;
     }
 
-private:
-    static constexpr std::uint32_t kChanges = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE |
-                                              IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                              IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
-
-    // Nothing changed since the last look: no event is waiting. Reads what is.
-    bool Quiet() const {
-        alignas(inotify_event) char events[4096];
-        return ::read(inotify_.get(), events, sizeof events) < 0 && errno == EAGAIN;
+    int Descriptor() {
+        const std::lock_guard lock(mutex_);
+        return inotify_ ? inotify_.get() : -1;
     }
 
-    // Reads every waiting event; false when the descriptor fails.
-    bool Drain() const {
+    void ReadChanges() {
+        const std::lock_guard lock(mutex_);
+        Drain();
+    }
+
+    void SetHook(std::function<void()> hook) {
+        const std::lock_guard lock(mutex_);
+        hook_ = std::move(hook);
+    }
+
+private:
+    static constexpr std::uint32_t kFolderChanges =
+        IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
+        IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    static constexpr std::uint32_t kFileChanges =
+        IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF;
+
+    // Reads every waiting event. Any event, or a failing descriptor, drops the cached drives
+    // and runs the hook.
+    void Drain() {
+        if (!inotify_) {
+            return;
+        }
+        bool changed = false;
         alignas(inotify_event) char events[4096];
         for (;;) {
             const ssize_t got = ::read(inotify_.get(), events, sizeof events);
-            if (got < 0 && errno != EINTR) {
-                return errno == EAGAIN;
+            if (got > 0) {
+                changed = true;
+            } else if (got == 0 || errno != EINTR) {
+                changed = changed || got == 0 || errno != EAGAIN;
+                break;
+            }
+        }
+        if (changed) {
+            cached_.reset();
+            if (hook_) {
+                hook_();
             }
         }
     }
 
-    // Watches file's folder afresh, earlier changes forgotten; false when its changes cannot
-    // be followed this way.
-    bool Watch(const std::filesystem::path& file) {
+    // Re-points a watch; old is dropped when the new one is another.
+    void Rewatch(int& watch, const std::filesystem::path& path, std::uint32_t changes) {
+        const int now = ::inotify_add_watch(inotify_.get(), path.c_str(), changes);
+        if (watch >= 0 && watch != now) {
+            ::inotify_rm_watch(inotify_.get(), watch);
+        }
+        watch = now;
+    }
+
+    // Watches file's folder and the file itself (through a link, the file it names) afresh,
+    // earlier changes read; false when the folder cannot be watched.
+    bool Follow(const std::filesystem::path& file) {
         if (!inotify_) {
             inotify_ = linux_detail::UniqueFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+            if (!inotify_) {
+                return false;
+            }
         }
-        // A link on the way could be pointed elsewhere without a change in the watched folder.
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(file, error);
+        Rewatch(folderWatch_, absolute.parent_path(), kFolderChanges);
+        Rewatch(fileWatch_, absolute, kFileChanges);
+        Drain();
+        return folderWatch_ >= 0;
+    }
+
+    // Whether the folder's watch sees every change of the file: a link on the way could be
+    // pointed elsewhere without a change in the watched folder, and a remote folder's
+    // changes come from another machine.
+    static bool Trustworthy(const std::filesystem::path& file) {
         const auto folder = file.parent_path();
         std::error_code error;
         struct stat st {};
-        if (!inotify_ || !file.is_absolute() ||
-            std::filesystem::canonical(folder, error) != folder ||
-            ::lstat(file.c_str(), &st) != 0 || S_ISLNK(st.st_mode) || IsRemote(folder)) {
-            return false;
-        }
-        const int watch = ::inotify_add_watch(inotify_.get(), folder.c_str(), kChanges);
-        if (watch_ >= 0 && watch_ != watch) {
-            ::inotify_rm_watch(inotify_.get(), watch_);
-        }
-        watch_ = watch;
-        return watch_ >= 0 && Drain();
+        return file.is_absolute() && std::filesystem::canonical(folder, error) == folder &&
+               ::lstat(file.c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && !IsRemote(folder);
     }
 
     std::mutex mutex_;
     linux_detail::UniqueFd inotify_;
-    int watch_ = -1;
+    int folderWatch_ = -1;
+    int fileWatch_ = -1;
     std::string name_;
     Volumes cached_;
+    std::function<void()> hook_;
 };
 
 Volumes CurrentVolumes(bool withLabels) {
@@ -203,6 +248,22 @@ std::optional<LetteredVolume> VolumeOf(std::string_view rootPath, bool withLabel
 }
 
 } // namespace
+
+namespace linux_detail {
+
+int SimulationWatchDescriptor() {
+    return SimulationCache::Instance().Descriptor();
+}
+
+void ReadSimulationChanges() {
+    SimulationCache::Instance().ReadChanges();
+}
+
+void SetSimulationChangeHook(std::function<void()> hook) {
+    SimulationCache::Instance().SetHook(std::move(hook));
+}
+
+} // namespace linux_detail
 
 std::vector<LetteredVolume> LetteredVolumes() {
     return *CurrentVolumes(true);

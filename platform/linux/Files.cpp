@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include "platform/Drives.h"
+#include "platform/LockWait.h"
 #include "platform/linux/LocalFiles.h"
 #include "platform/linux/TextFile.h"
 #include "platform/linux/UniqueFd.h"
@@ -13,6 +14,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -88,15 +90,20 @@ int WriteAll(int fd, std::span<const std::uint8_t> bytes) {
 }
 
 // Replacements in one folder take turns, so that the fixed temporary name below belongs to one
-// of them at a time. The lock goes with the process: a killed save leaves none. False where
-// the file system has no such locks (some network shares).
-bool LockFolder(int folder) {
-    while (::flock(folder, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            return false;
+// of them at a time. The lock goes with the process: a killed save leaves none, but a stopped
+// one keeps it, so the wait is bounded. Unavailable where the file system has no such locks
+// (some network shares).
+detail::LockWait LockFolder(int folder) {
+    return detail::WaitForLock([folder](std::chrono::milliseconds slice) -> std::optional<bool> {
+        if (::flock(folder, LOCK_EX | LOCK_NB) == 0) {
+            return true;
         }
-    }
-    return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(slice);
+        return false;
+    });
 }
 
 constexpr int kCreateFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -250,7 +257,11 @@ ReplaceResult linux_detail::ReplaceLocalFile(const std::filesystem::path& path,
             return *refused;
         }
     }
-    const bool locked = LockFolder(folder.get());
+    const detail::LockWait lock = LockFolder(folder.get());
+    if (lock == detail::LockWait::Busy) {
+        return ReplaceResult{ReplaceError{ReplaceStep::Create, FileFault::Busy, {}}};
+    }
+    const bool locked = lock == detail::LockWait::Taken;
     if (const auto injected = Injected(ReplaceStep::Create)) {
         return Failure(ReplaceStep::Create, *injected);
     }

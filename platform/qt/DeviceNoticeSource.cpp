@@ -1,9 +1,10 @@
 #include "platform/qt/DeviceNoticeSource.h"
 
+#include "platform/linux/SimulationWatch.h"
+
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
+#include <QMetaObject>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -27,20 +28,22 @@ DeviceNoticeSource::DeviceNoticeSource(QObject* target)
       simulationFile_(QString::fromLocal8Bit(qgetenv("LUNAVIO_SIMULATION"))),
       known_(LetteredVolumes()) {
     if (!simulationFile_.isEmpty()) {
-        watcher_ = new QFileSystemWatcher(this);
-        WatchSimulationFile();
-        // A write in place reaches the watcher as a truncation and then the new content; the
+        // A write in place reaches the watch as a truncation and then the new content; the
         // file is read once things have settled, so a half-written file gives no notices.
         settle_ = new QTimer(this);
         settle_->setSingleShot(true);
         settle_->setInterval(kSettleMs);
         connect(settle_, &QTimer::timeout, this, &DeviceNoticeSource::Check);
-        const auto changed = [this] {
-            WatchSimulationFile();
-            settle_->start();
-        };
-        connect(watcher_, &QFileSystemWatcher::fileChanged, this, changed);
-        connect(watcher_, &QFileSystemWatcher::directoryChanged, this, changed);
+        // The drive map's own watch: the lookup above set it on the file and its folder. Any
+        // reader of its changes, a save's path lookup too, starts the settling.
+        linux_detail::SetSimulationChangeHook([this] {
+            QMetaObject::invokeMethod(settle_, qOverload<>(&QTimer::start), Qt::QueuedConnection);
+        });
+        if (const int watch = linux_detail::SimulationWatchDescriptor(); watch >= 0) {
+            simulationNotifier_ = new QSocketNotifier(watch, QSocketNotifier::Read, this);
+            connect(simulationNotifier_, &QSocketNotifier::activated, this,
+                    [] { linux_detail::ReadSimulationChanges(); });
+        }
         return;
     }
     // The kernel flags an open mount table with an exceptional condition when it changes.
@@ -57,17 +60,9 @@ DeviceNoticeSource::DeviceNoticeSource(QObject* target)
     });
 }
 
-DeviceNoticeSource::~DeviceNoticeSource() = default;
-
-void DeviceNoticeSource::WatchSimulationFile() {
-    // Editors replace the file rather than write it, which drops the watch on the old one;
-    // the folder's watch sees the new file arrive.
-    const QString folder = QFileInfo(simulationFile_).absolutePath();
-    if (!watcher_->directories().contains(folder)) {
-        watcher_->addPath(folder);
-    }
-    if (QFileInfo::exists(simulationFile_) && !watcher_->files().contains(simulationFile_)) {
-        watcher_->addPath(simulationFile_);
+DeviceNoticeSource::~DeviceNoticeSource() {
+    if (settle_ != nullptr) {
+        linux_detail::SetSimulationChangeHook({});
     }
 }
 

@@ -14,7 +14,6 @@
 #include <memory>
 #include <vector>
 
-class QFileSystemWatcher;
 class QSocketNotifier;
 class QFile;
 class QTimer;
@@ -43,14 +42,13 @@ public:
 
 private:
     void Check();
-    void WatchSimulationFile();
 
     QObject* target_;
     QString simulationFile_; // empty: the real mount table
     std::vector<LetteredVolume> known_;
     std::unique_ptr<QFile> mountInfo_;
     QSocketNotifier* mountNotifier_ = nullptr;
-    QFileSystemWatcher* watcher_ = nullptr;
+    QSocketNotifier* simulationNotifier_ = nullptr;
     QTimer* settle_ = nullptr;
 };
 

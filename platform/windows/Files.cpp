@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/LockWait.h"
 #include "platform/windows/ErrorText.h"
 #include "platform/windows/UniqueHandle.h"
 
@@ -97,20 +98,38 @@ void ReleaseAndClose(HANDLE mutex) {
 }
 using SaveLock = windows_detail::UniqueHandle<&ReleaseAndClose>;
 
-// Replacements in this session take turns, so that the fixed temporary name below belongs to
-// one of them at a time. The system releases the lock of a killed save. Null when there is
-// no lock to be had.
-SaveLock LockSaves() {
-    HANDLE mutex = ::CreateMutexW(nullptr, FALSE, L"Local\\PrivateFolderSetup.Replace");
-    if (mutex == nullptr) {
-        return nullptr;
+struct SaveLockResult {
+    SaveLock lock; // null when there is no lock to be had
+    bool busy = false;
+};
+
+// Replacements on one drive in this session take turns, so that the fixed temporary name
+// below belongs to one of them at a time. The system releases the lock of a killed save, but
+// a stopped one keeps it, so the wait is bounded.
+SaveLockResult LockSaves(char letter) {
+    const std::wstring name = L"Local\\PrivateFolderSetup.Replace." + std::wstring(1, letter);
+    SaveLock mutex(::CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (!mutex) {
+        return {};
     }
-    const DWORD waited = ::WaitForSingleObject(mutex, INFINITE);
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-        ::CloseHandle(mutex);
-        return nullptr;
+    const auto waited =
+        detail::WaitForLock([&mutex](std::chrono::milliseconds slice) -> std::optional<bool> {
+            switch (::WaitForSingleObject(mutex.get(), static_cast<DWORD>(slice.count()))) {
+            case WAIT_OBJECT_0:
+            case WAIT_ABANDONED:
+                return true;
+            case WAIT_TIMEOUT:
+                return false;
+            default:
+                return std::nullopt;
+            }
+        });
+    if (waited != detail::LockWait::Taken) {
+        // Not owned: closed without a release.
+        ::CloseHandle(mutex.release());
+        return {nullptr, waited == detail::LockWait::Busy};
     }
-    return SaveLock(mutex);
+    return {std::move(mutex)};
 }
 
 struct Temporary {
@@ -223,7 +242,11 @@ ReplaceResult ReplaceFile(std::string_view drivePath, std::span<const std::uint8
             return *refused;
         }
     }
-    const SaveLock lock = LockSaves();
+    const SaveLockResult saves = LockSaves(AsciiUpper(target[0]));
+    if (saves.busy) {
+        return ReplaceResult{ReplaceError{ReplaceStep::Create, FileFault::Busy, {}}};
+    }
+    const SaveLock& lock = saves.lock;
     if (const auto injected = Injected(ReplaceStep::Create)) {
         return Failure(ReplaceStep::Create, *injected);
     }

@@ -8,11 +8,13 @@
 #include "platform/windows/Win32.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -115,6 +117,37 @@ TEST(WindowsFiles, AFailingStepKeepsTheOldFileRemovesTheTemporaryOneAndSaysWhy) 
         EXPECT_EQ(Read(folder.Path() / "MPlay.sys"), "old") << name;
         EXPECT_EQ(folder.Names(), std::vector<std::string>{"MPlay.sys"}) << name;
     }
+}
+
+// Another program's save holds the drive's lock (the session's named mutex) and does not let
+// go, as a stopped one would: the save gives up after a bounded wait and changes nothing.
+TEST(WindowsFiles, ASaveLockHeldElsewhereFailsTheSaveAsBusy) {
+    TempFolder folder;
+    Write(folder.Path() / "MPlay.sys", "old");
+    const std::string drive(1, folder.DrivePath("")[0]);
+    const std::wstring name = L"Local\\PrivateFolderSetup.Replace." +
+                              std::wstring(1, static_cast<wchar_t>(std::toupper(drive[0])));
+    HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        HANDLE mutex = ::CreateMutexW(nullptr, TRUE, name.c_str());
+        ::SetEvent(held);
+        ::WaitForSingleObject(release, INFINITE);
+        ::ReleaseMutex(mutex);
+        ::CloseHandle(mutex);
+    });
+    ::WaitForSingleObject(held, INFINITE);
+    const auto result = platform::ReplaceFile(folder.DrivePath("MPlay.sys"), kNew);
+    ::SetEvent(release);
+    holder.join();
+    ::CloseHandle(held);
+    ::CloseHandle(release);
+
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error->fault, platform::FileFault::Busy);
+    EXPECT_EQ(Read(folder.Path() / "MPlay.sys"), "old");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"MPlay.sys"});
+    EXPECT_TRUE(platform::ReplaceFile(folder.DrivePath("MPlay.sys"), kNew));
 }
 
 TEST(WindowsFiles, ALeftoverOfAnInterruptedSaveIsRemoved) {
