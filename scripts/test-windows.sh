@@ -14,6 +14,7 @@ bash scripts/install-deps.sh build windows windows32
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
 
 source scripts/wine.sh
+source scripts/wine-window.sh
 presets=(windows ${WINE_RUNS_32BIT:+windows-i686})
 
 for preset in windows windows-i686; do
@@ -67,25 +68,16 @@ rm -rf "$WINEPREFIX"
 work=$root/build/windows/end-to-end
 rm -rf "$work"
 mkdir -p "$work/windows" "$work/linux"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 50); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-DISPLAY=:$(head -n1 "$work/display")
-export DISPLAY
+start_x_server
 cleanup() {
     wineserver --kill 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
+    kill "$x_server" 2>/dev/null || true
 }
 trap cleanup EXIT
 
 echo "== Wine prefix"
 $WINE wineboot --init >/dev/null 2>&1
-# Every window inside one Wine desktop as large as the screen: screen points are Wine's own.
-$WINE reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-$WINE reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+wine_desktop
 # Drives E and F are copies of the demo drives. Wine's mount manager learns of them when it
 # starts, so the server starts anew after they are mapped, and stays for the whole run.
 cp -r demo/drives "$work/linux/"
@@ -159,80 +151,6 @@ cli_end_to_end() { # <bin folder>: private-folders.exe against the Linux build
     echo "== end to end: Windows and Linux wrote the same bytes"
 }
 
-# The window, driven as a user would.
-T=$'\t'
-probe() { $WINE "$probe_exe" "$@" | tr -d '\r'; }
-press() { xdotool key --delay 60 "$@"; }
-click() { # click <control> | click row <n>
-    local x y
-    read -r x y < <(probe point "$@")
-    xdotool mousemove "$x" "$y" click 1
-}
-fail() {
-    echo "window: $*" >&2
-    probe state >&2 || true
-    exit 1
-}
-# True within a few seconds: a click's effect may take a moment on a busy machine.
-eventually() {
-    for _ in $(seq 20); do
-        "$@" && return 0
-        sleep 0.3
-    done
-    return 1
-}
-has_lines() { # every line given is a line of the window's state
-    local state line
-    state=$(probe state) || return 1
-    for line in "$@"; do
-        grep -qxF -- "$line" <<<"$state" || return 1
-    done
-}
-has_row() { # a row line of the window's state matches the pattern
-    grep -q -- "^row$T$1" <<<"$(probe state)"
-}
-expect() {
-    eventually has_lines "$@" || fail "not all of: $*"
-}
-expect_row() {
-    eventually has_row "$1" || fail "no row '$1'"
-}
-expect_no_line() { # a line that stays absent
-    sleep 0.5
-    if grep -qxF -- "$1" <<<"$(probe state)"; then
-        fail "unexpected line '$1'"
-    fi
-}
-expect_box() { # <title> <text> <icon|noicon>: the open message box, closed with Enter
-    local box=
-    for _ in $(seq 20); do
-        box=$(probe box) && break
-        sleep 0.3
-    done
-    [ "$box" = "$1$T$2$T$3" ] || fail "box '$box', not '$1$T$2$T$3'"
-    press Return
-    for _ in $(seq 20); do
-        probe box >/dev/null || return 0
-        sleep 0.3
-    done
-    fail "the box '$2' stays open"
-}
-expect_no_box() {
-    sleep 0.5
-    if box=$(probe box); then
-        fail "unexpected box '$box'"
-    fi
-}
-start_window() {
-    $WINE "$window_exe" >"$work/window.log" 2>&1 &
-    window_pid=$!
-    probe wait 60 >"$work/frame" || fail "the window does not open"
-}
-close_window() {
-    click exit
-    probe gone 20 || fail "Exit leaves the window open"
-    wait "$window_pid"
-}
 set_records() { # the drives the device reports, by letter
     : >"$records"
     for letter in "$@"; do
