@@ -90,9 +90,15 @@ public:
     int LastResult() const { return lastResult_; }
     const std::vector<char>& LastDrives() const { return lastDrives_; }
 
+    // For explaining a discovery that stopped before it asked the library (no model list):
+    // fetches the records as discovery would have, so that each volume's device is known.
+    // Discovery's result and letters stay as they were. False when no library is loaded or
+    // the records cannot be fetched.
+    bool FetchRecordsToExplain();
+
 private:
-    // Frees an earlier array (and tells the library), then fetches anew. False when the
-    // records cannot be fetched.
+    // Frees an earlier array (and tells the library), then fetches anew with the device ids
+    // upper-cased. False when the records cannot be fetched.
     bool FetchRecords();
 
     std::vector<std::filesystem::path> folders_;

@@ -129,7 +129,23 @@ bool DeviceDiscovery::FetchRecords() {
     records_ = std::move(records);
     allocated_ = allocated;
     count_ = count;
+    for (DeviceRecord& record : std::span<DeviceRecord>(records_.get(), Records().size())) {
+        for (char& c : record.DeviceId) {
+            if (c == '\0') {
+                break;
+            }
+            c = platform::AsciiUpper(c);
+        }
+    }
     return true;
+}
+
+bool DeviceDiscovery::FetchRecordsToExplain() {
+    if (entry_.isDevExist2 == nullptr) {
+        return false;
+    }
+    osMajor_ = platform::OsMajorVersion();
+    return FetchRecords();
 }
 
 std::span<const DeviceRecord> DeviceDiscovery::Records() const {
@@ -161,15 +177,7 @@ int DeviceDiscovery::Discover(DeviceDriveList& list) {
     if (!FetchRecords()) {
         return -1;
     }
-    const std::span<DeviceRecord> records(records_.get(), Records().size());
-    for (DeviceRecord& record : records) {
-        for (char& c : record.DeviceId) {
-            if (c == '\0') {
-                break;
-            }
-            c = platform::AsciiUpper(c);
-        }
-    }
+    const std::span<const DeviceRecord> records = Records();
 
     std::size_t written = 0;
     for (const ModelListEntry& model : models) {

@@ -640,8 +640,14 @@ void SendMessageBoxesToStandardError() {
 
 int RunDrives(bool json, std::ostream& out) {
     DeviceDriveList letters{};
+    DeviceDiscovery& discovery = ProcessDeviceDiscovery();
     GetDeviceDrives(letters);
-    DrivesReport report{DiagnoseDiscovery(ProcessDeviceDiscovery()), {}};
+    if (discovery.LastResult() == 0 && discovery.Records().empty()) {
+        // Without a model list discovery asks the library nothing; where only the library
+        // knows the device behind a drive (Windows), the line that adds its model needs it.
+        discovery.FetchRecordsToExplain();
+    }
+    DrivesReport report{DiagnoseDiscovery(discovery), {}};
     const std::string cause = NoDriveCause(report.d);
     report.reason = cause.empty() ? cause : cause + ".";
     Render<DrivesReport>(report, kDrivesFields, json, out);
