@@ -62,3 +62,21 @@ def related(node, relation):
         if rel.getRelationType() == relation:
             names += [rel.getTarget(i).name for i in range(rel.getNTargets())]
     return names
+
+
+def report(failures):
+    """Prints each failure; the exit status of a test that found them."""
+    for failure in failures:
+        print("FAILED:", failure)
+    return 1 if failures else 0
+
+
+def main(doc, arguments, inner_variable, inner, outer):
+    """Runs outer(arguments), which starts the session and this script again inside it, where
+    inner_variable is "1" and inner(*arguments) runs; doc is the usage for a wrong count."""
+    given = sys.argv[1:]
+    if len(given) != arguments:
+        sys.exit(doc)
+    if os.environ.get(inner_variable) == "1":
+        sys.exit(inner(*given))
+    sys.exit(outer(given))

@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-from atspi_walk import TIMEOUT, poll, related, start_x_server, walk
+from atspi_walk import TIMEOUT, main, poll, related, report, start_x_server, walk
 
 CAPTION = "Private folder setup Ver.1.01"
 INNER = "LUNAVIO_ACCESSIBILITY_SESSION"
@@ -147,14 +147,8 @@ def inner(program, demo):
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    for failure in failures:
-        print("FAILED:", failure)
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
-        sys.exit(__doc__)
-    if os.environ.get(INNER) == "1":
-        sys.exit(inner(sys.argv[1], sys.argv[2]))
-    sys.exit(outer(sys.argv[1:]))
+    main(__doc__, 2, INNER, inner, outer)

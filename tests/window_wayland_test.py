@@ -29,7 +29,7 @@ import sys
 import tempfile
 import time
 
-from atspi_walk import TIMEOUT, poll, related, start_x_server, walk
+from atspi_walk import TIMEOUT, main, poll, related, report, start_x_server, walk
 
 SKIPPED = 77
 CAPTION = "Private folder setup Ver.1.01"
@@ -383,14 +383,8 @@ def inner(program, companion, demo):
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    for failure in failures:
-        print("FAILED:", failure)
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
-        sys.exit(__doc__)
-    if os.environ.get(INNER) == "1":
-        sys.exit(inner(*sys.argv[1:]))
-    sys.exit(outer(sys.argv[1:]))
+    main(__doc__, 3, INNER, inner, outer)
