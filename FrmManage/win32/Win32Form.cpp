@@ -10,6 +10,7 @@
 #include "platform/MessageBox.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <cwchar>
 #include <memory>
@@ -47,6 +48,11 @@ using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 using UniqueImageList = std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, ImageListDeleter>;
 using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDeleter>;
 using UniqueMenu = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
+
+// One of the system's texts (plain ASCII) for the wide calls.
+std::wstring Wide(const char* text) {
+    return {text, text + std::strlen(text)};
+}
 
 HINSTANCE Instance() {
     return ::GetModuleHandleW(nullptr);
@@ -102,7 +108,9 @@ HWND Place(HWND parent, const wchar_t* windowClass, const wchar_t* text, DWORD s
 }
 
 // Labels grow to their text, so a wider stand-in font never cuts a caption.
-HWND PlaceLabel(HWND parent, const wchar_t* text, Placement at, HFONT font, DWORD style = 0) {
+HWND PlaceLabel(HWND parent, const char* ascii, Placement at, HFONT font, DWORD style = 0) {
+    const std::wstring wide = Wide(ascii);
+    const wchar_t* const text = wide.c_str();
     if (const HDC dc = ::GetDC(parent)) {
         const HGDIOBJ before = ::SelectObject(dc, font);
         SIZE extent{};
@@ -115,8 +123,8 @@ HWND PlaceLabel(HWND parent, const wchar_t* text, Placement at, HFONT font, DWOR
     return Place(parent, WC_STATICW, text, style | SS_LEFT | SS_NOPREFIX, at, -1, font);
 }
 
-HWND PlaceButton(HWND parent, const wchar_t* text, Placement at, int id, HFONT font, bool enabled) {
-    return Place(parent, WC_BUTTONW, text,
+HWND PlaceButton(HWND parent, const char* text, Placement at, int id, HFONT font, bool enabled) {
+    return Place(parent, WC_BUTTONW, Wide(text).c_str(),
                  WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | (enabled ? 0 : WS_DISABLED), at, id,
                  font);
 }
@@ -422,9 +430,9 @@ public:
         control_.SetImageList(pictures, LVSIL_SMALL);
         control_.SetImageList(pictures, LVSIL_STATE);
         control_.SetCallbackMask(LVIS_STATEIMAGEMASK);
-        control_.InsertColumn(0, L"Name", 160, LVCFMT_LEFT);
-        control_.InsertColumn(1, L"Modified", 120, LVCFMT_LEFT);
-        control_.InsertColumn(2, L"More...", 75, LVCFMT_RIGHT);
+        control_.InsertColumn(0, Wide(kNameColumnText).c_str(), 160, LVCFMT_LEFT);
+        control_.InsertColumn(1, Wide(kModifiedColumnText).c_str(), 120, LVCFMT_LEFT);
+        control_.InsertColumn(2, Wide(kMoreColumnText).c_str(), 75, LVCFMT_RIGHT);
     }
 
     void Clear() override {
@@ -475,7 +483,9 @@ void FolderList::Answer(NMLVDISPINFOW& info) const {
             break;
         }
         case 2:
-            text = row.nameTooLong ? u"Name too long" : u"";
+            if (row.nameTooLong) {
+                text.assign(kNameTooLongText, kNameTooLongText + std::strlen(kNameTooLongText));
+            }
             break;
         default:
             break;
@@ -544,6 +554,11 @@ private:
     // A click or key that would take the focus from the password box while it refuses to
     // be left: refused, and it does nothing else.
     bool RefusedLeave(const MSG& message) const;
+    // The controls in the tab order.
+    std::array<HWND, 7> TabOrder() const {
+        return {save_.Handle(),    exit_.Handle(),        drive_.Handle(),     password_.Handle(),
+                folders_.Handle(), markPrivate_.Handle(), markPublic_.Handle()};
+    }
     void FocusFirst() const;
     void Paint() const;
 
@@ -589,11 +604,10 @@ HWND Form::CreateMainWindow(Form* form) {
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &desktop, 0);
     const int left = desktop.left + (desktop.right - desktop.left - width) / 2;
     const int top = desktop.top + (desktop.bottom - desktop.top - height) / 2;
-    std::wstring caption(kWindowCaption, kWindowCaption + std::strlen(kWindowCaption));
     return ::CreateWindowExW(kWindowExStyle,
                              reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(windowClass)),
-                             caption.c_str(), kWindowStyle, left, top, width, height, nullptr,
-                             nullptr, Instance(), form);
+                             Wide(kWindowCaption).c_str(), kWindowStyle, left, top, width, height,
+                             nullptr, nullptr, Instance(), form);
 }
 
 Form::Form(TFrmEditProtect& window)
@@ -602,8 +616,8 @@ Form::Form(TFrmEditProtect& window)
                                  WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr,
                                  Instance(), nullptr)),
-      save_(PlaceButton(handle_, L"Save", {331, 367, 75, 25}, win32::kIdSave, font_.get(), true)),
-      exit_(PlaceButton(handle_, L"Exit", {443, 367, 75, 25}, win32::kIdExit, font_.get(), true)),
+      save_(PlaceButton(handle_, kSaveText, {331, 367, 75, 25}, win32::kIdSave, font_.get(), true)),
+      exit_(PlaceButton(handle_, kExitText, {443, 367, 75, 25}, win32::kIdExit, font_.get(), true)),
       drive_(Place(handle_, WC_COMBOBOXW, L"",
                    WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL,
                    {89, 367, 169, 200}, win32::kIdDrive, font_.get()),
@@ -616,27 +630,26 @@ Form::Form(TFrmEditProtect& window)
                          LVS_OWNERDATA | LVS_NOSORTHEADER | LVS_SHAREIMAGELISTS,
                      {43, 56, 360, 236}, win32::kIdFolders, font_.get(), WS_EX_CLIENTEDGE),
                pictures_.get()),
-      markPrivate_(PlaceButton(handle_, L"Mark as Private", {423, 80, 99, 25},
-                               win32::kIdMarkPrivate, font_.get(), false)),
-      markPublic_(PlaceButton(handle_, L"Mark as Public", {423, 128, 99, 25}, win32::kIdMarkPublic,
+      markPrivate_(PlaceButton(handle_, kMarkPrivateText, {423, 80, 99, 25}, win32::kIdMarkPrivate,
+                               font_.get(), false)),
+      markPublic_(PlaceButton(handle_, kMarkPublicText, {423, 128, 99, 25}, win32::kIdMarkPublic,
                               font_.get(), false)),
       // Never shown, never enabled: it carries the chosen drive's wait state to "Save".
       waitState_(Place(handle_, WC_EDITW, L"", WS_DISABLED | ES_LEFT, {419, 208, 73, 21},
                        win32::kIdWaitState, font_.get(), WS_EX_CLIENTEDGE)) {
     const HFONT font = font_.get();
-    PlaceLabel(handle_, L"Wait state", {419, 192, 73, 13}, font);
-    PlaceLabel(handle_, L"Password (4 digits):", {67, 313, 95, 13}, font, WS_VISIBLE);
-    PlaceLabel(handle_, L"Maximum 16 private folders", {275, 313, 132, 13}, font, WS_VISIBLE);
-    PlaceLabel(handle_, L"Drive", {46, 371, 25, 13}, font, WS_VISIBLE);
+    PlaceLabel(handle_, kWaitStateLabelText, {419, 192, 73, 13}, font);
+    PlaceLabel(handle_, kPasswordLabelText, {67, 313, 95, 13}, font, WS_VISIBLE);
+    PlaceLabel(handle_, kLimitLabelText, {275, 313, 132, 13}, font, WS_VISIBLE);
+    PlaceLabel(handle_, kDriveLabelText, {46, 371, 25, 13}, font, WS_VISIBLE);
     const HWND key = Place(handle_, WC_STATICW, nullptr, WS_VISIBLE | SS_ICON | SS_REALSIZEIMAGE,
                            {47, 313, 16, 16}, -1, font);
     ::SendMessageW(key, STM_SETICON, reinterpret_cast<WPARAM>(Picture(IDI_KEY, 16)), 0);
     // The frame lies below every control, and tab order is the controls' order from the top.
-    const HWND group = Place(handle_, WC_BUTTONW, L"Root Folders", WS_VISIBLE | BS_GROUPBOX,
-                             {21, 21, 523, 328}, win32::kIdGroup, font);
+    const HWND group = Place(handle_, WC_BUTTONW, Wide(kRootFoldersText).c_str(),
+                             WS_VISIBLE | BS_GROUPBOX, {21, 21, 523, 328}, win32::kIdGroup, font);
     HWND above = HWND_TOP;
-    for (const HWND control : {save_.Handle(), exit_.Handle(), drive_.Handle(), password_.Handle(),
-                               folders_.Handle(), markPrivate_.Handle(), markPublic_.Handle()}) {
+    for (const HWND control : TabOrder()) {
         ::SetWindowPos(control, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         above = control;
     }
@@ -767,9 +780,9 @@ void Form::ShowFolderMenu(POINT at) {
     const MarkChoice choice = window_.MarkChoiceForSelection();
     const UniqueMenu menu(::CreatePopupMenu());
     ::AppendMenuW(menu.get(), MF_STRING | (choice.markPrivate ? MF_ENABLED : MF_GRAYED),
-                  kMenuMarkPrivate, L"Mark as Private");
+                  kMenuMarkPrivate, Wide(kMarkPrivateText).c_str());
     ::AppendMenuW(menu.get(), MF_STRING | (choice.markPublic ? MF_ENABLED : MF_GRAYED),
-                  kMenuMarkPublic, L"Mark as Public");
+                  kMenuMarkPublic, Wide(kMarkPublicText).c_str());
     const auto chosen = static_cast<UINT>(::TrackPopupMenu(
         menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, handle_, nullptr));
     if (chosen == kMenuMarkPrivate) {
@@ -810,8 +823,7 @@ bool Form::RefusedLeave(const MSG& message) const {
 }
 
 void Form::FocusFirst() const {
-    for (const HWND control : {save_.Handle(), exit_.Handle(), drive_.Handle(), password_.Handle(),
-                               folders_.Handle(), markPrivate_.Handle(), markPublic_.Handle()}) {
+    for (const HWND control : TabOrder()) {
         if (::IsWindowEnabled(control)) {
             ::SetFocus(control);
             return;
