@@ -51,31 +51,28 @@ std::optional<WriteOutcome> TFrmEditProtect::BitBtn4Click() {
     if (!save) {
         return std::nullopt;
     }
-    const int index = save->entry;
-    const char letter = save->letter;
-    const std::uint8_t waitState = save->waitState;
-    const std::string& label = save->label;
     const WriteResult result =
-        WriteProtectionFile(letter, static_cast<std::int32_t>(save->names.size()), save->password,
-                            save->names, waitState);
+        WriteProtectionFile(save->letter, static_cast<std::int32_t>(save->names.size()),
+                            save->password, save->names, save->waitState);
 
     // The record follows what is on disk. A refresh during the writer's message has rebuilt
     // the table and read every file again; the entry is reloaded only while it still stands
     // for the drive written.
-    if (index < static_cast<int>(kDriveTableEntries)) {
-        DriveProtection& record = DriveTable[static_cast<std::size_t>(index)];
-        if (record.DriveLetter != 0 && static_cast<char>(record.DriveLetter & 0xFF) == letter) {
-            LoadDriveProtection(record, waitState);
+    if (save->entry < static_cast<int>(kDriveTableEntries)) {
+        DriveProtection& record = DriveTable[static_cast<std::size_t>(save->entry)];
+        if (record.DriveLetter != 0 &&
+            static_cast<char>(record.DriveLetter & 0xFF) == save->letter) {
+            LoadDriveProtection(record, save->waitState);
         }
     }
 
     switch (result.outcome) {
     case WriteOutcome::Written:
-        platform::ShowMessageBox({SavedText(label), kUtilityTitle, platform::BoxOwner::Window,
+        platform::ShowMessageBox({SavedText(save->label), kUtilityTitle, platform::BoxOwner::Window,
                                   platform::BoxKind::Plain});
         break;
     case WriteOutcome::Failed:
-        platform::ShowMessageBox({SaveFailedText(label, result.failure), kUtilityTitle,
+        platform::ShowMessageBox({SaveFailedText(save->label, result.failure), kUtilityTitle,
                                   platform::BoxOwner::Window, platform::BoxKind::Plain});
         break;
     case WriteOutcome::Refused: // the writer has said why

@@ -110,7 +110,9 @@ void RunWindow(char letter,
                     static_cast<char>(DriveTable[static_cast<std::size_t>(i)].DriveLetter);
                 if (platform::AsciiUpper(drive) == letter) {
                     entry = i;
-                    MemoryFormOf(window).ChooseEntry(i);
+                    if (window.ComboBox1.ItemIndex() != i) { // the first is listed already
+                        MemoryFormOf(window).ChooseEntry(i);
+                    }
                     break;
                 }
             }
