@@ -130,7 +130,10 @@ TEST(WindowsFiles, ASaveLockHeldElsewhereFailsTheSaveAsBusy) {
     HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread holder([&] {
-        HANDLE mutex = ::CreateMutexW(nullptr, TRUE, name.c_str());
+        // Waited for, not owned at creation: another test's save to the same letter may hold
+        // the mutex for a moment, and a mutex that already exists is not owned by creating it.
+        HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
+        ::WaitForSingleObject(mutex, INFINITE);
         ::SetEvent(held);
         ::WaitForSingleObject(release, INFINITE);
         ::ReleaseMutex(mutex);
